@@ -1,0 +1,126 @@
+// Moves messages from any thread to the window thread, holds them while the
+// page is not there, and replays the screen-describing ones on "ready".
+#include <array>
+#include <deque>
+#include <map>
+
+#include "bridge/nv_api.h"
+#include "bridge/progress_state.h"
+
+namespace nv {
+
+namespace {
+
+struct OutboxEntry {
+  std::string type;
+  std::string json;
+  std::string stateName;
+};
+
+// Types whose last message describes the screen; replayed in this order.
+constexpr std::array<std::string_view, 7> kCacheableTypes = {
+    "state", "steps", "filelist", "repair", "deps", "news", "online"};
+
+bool IsCacheable(std::string_view type) {
+  for (std::string_view t : kCacheableTypes)
+    if (t == type) return true;
+  return false;
+}
+
+std::mutex outboxMutex;
+std::deque<OutboxEntry> outbox;  // guarded by outboxMutex
+std::atomic<OutboxWake> outboxWake{nullptr};
+
+// Window thread only.
+std::map<std::string, std::string, std::less<>> messageCache;
+std::vector<std::string> pendingMessages;
+bool pageReady = false;
+std::string currentScreen;
+PageSink pageSink;
+
+}  // namespace
+
+void PostToPage(std::string type, std::string json, std::string stateName) {
+  {
+    std::lock_guard<std::mutex> lock(outboxMutex);
+    outbox.push_back({std::move(type), std::move(json), std::move(stateName)});
+  }
+  // One wake per entry; a drain takes everything, so later wakes may find the
+  // queue empty, which is harmless.
+  if (OutboxWake wake = outboxWake.load()) wake();
+}
+
+void DrainOutbox() {
+  std::deque<OutboxEntry> entries;
+  {
+    std::lock_guard<std::mutex> lock(outboxMutex);
+    entries.swap(outbox);
+  }
+  for (OutboxEntry& entry : entries) {
+    if (entry.type == "state") {
+      currentScreen = entry.stateName;
+      // The job cards of the previous job are no longer valid.
+      if (entry.stateName == "ready" || entry.stateName == "install") {
+        messageCache.erase("steps");
+        messageCache.erase("filelist");
+        messageCache.erase("repair");
+      }
+    }
+    const bool cacheable = IsCacheable(entry.type);
+    if (cacheable) messageCache[entry.type] = entry.json;
+    if (pageReady) {
+      SendToPage(entry.json);
+    } else if (!cacheable) {
+      // A cacheable message is only cached: the replay shows its latest version.
+      pendingMessages.push_back(std::move(entry.json));
+    }
+  }
+}
+
+void SendToPage(const std::string& json) {
+  if (pageSink) pageSink(json);
+}
+
+void ReplayToPage() {
+  for (std::string_view type : kCacheableTypes) {
+    auto it = messageCache.find(type);
+    if (it != messageCache.end()) SendToPage(it->second);
+  }
+  std::vector<std::string> held;
+  held.swap(pendingMessages);
+  for (const std::string& json : held) SendToPage(json);
+  ClearLastSentProgress();
+}
+
+bool IsPageReady() { return pageReady; }
+void SetPageReady(bool ready) { pageReady = ready; }
+const std::string& CurrentScreen() { return currentScreen; }
+
+std::optional<std::string> CachedMessage(std::string_view type) {
+  auto it = messageCache.find(type);
+  if (it == messageCache.end()) return std::nullopt;
+  return it->second;
+}
+
+void CacheMessage(std::string_view type, const std::string& json) {
+  messageCache[std::string(type)] = json;
+}
+
+void SetPageSink(PageSink sink) { pageSink = std::move(sink); }
+bool HasWebView() { return static_cast<bool>(pageSink); }
+
+void SetOutboxWake(OutboxWake wake) { outboxWake = wake; }
+
+void ResetDelivery() {
+  {
+    std::lock_guard<std::mutex> lock(outboxMutex);
+    outbox.clear();
+  }
+  messageCache.clear();
+  pendingMessages.clear();
+  pageReady = false;
+  currentScreen.clear();
+  ClearLastSentProgress();
+}
+
+}  // namespace nv

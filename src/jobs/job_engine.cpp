@@ -1,0 +1,176 @@
+#include "jobs/job_engine.h"
+
+#include <exception>
+#include <thread>
+
+#include "bridge/main_window.h"
+#include "bridge/nv_api.h"
+#include "bridge/window_messages.h"
+#include "sync/unique_handle.h"
+#include "system/launcher_settings.h"
+
+namespace nv {
+
+std::atomic<bool> jobBusy{false};
+std::atomic<bool> stopFlag{false};
+std::atomic<std::int32_t> stopReason{kStopNone};
+std::int32_t currentJobId = 0;
+std::int32_t resumableJobId = 0;
+JobArgument resumableArgument;
+
+namespace {
+
+constexpr char kPausedToast[] = "Paused. Press Resume to continue where it stopped.";
+
+std::thread workerThread;  // window thread only
+UniqueKernelHandle jobDoneEvent;
+
+void JoinWorker() {
+  if (workerThread.joinable()) workerThread.join();
+}
+
+void SignalJobDone() {
+  if (jobDoneEvent) SetEvent(jobDoneEvent.get());
+}
+
+}  // namespace
+
+JobTable& Jobs() {
+  static JobTable table = [] {
+    JobTable t;
+    // The job functions register here as their subsystems arrive.
+    return t;
+  }();
+  return table;
+}
+
+bool CreateJobDoneEvent() {
+  if (!jobDoneEvent) jobDoneEvent.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+  return jobDoneEvent.valid();
+}
+
+HANDLE JobDoneEvent() { return jobDoneEvent.get(); }
+
+bool StartJob(std::int32_t jobId, const JobArgument& argument) {
+  if (jobBusy.load()) {
+    Toast(kBusyText);
+    return false;
+  }
+  JoinWorker();  // that job has already cleared jobBusy: the wait is short
+
+  stopFlag.exchange(false);
+  stopReason.exchange(kStopNone);
+  currentJobId = jobId;
+  if (IsDownloadJob(jobId)) {
+    resumableJobId = jobId;
+    if (&argument != &resumableArgument) resumableArgument = argument;
+  }
+  ResetProgressForJob();
+
+  jobBusy.exchange(true);
+  if (jobDoneEvent) ResetEvent(jobDoneEvent.get());
+  try {
+    workerThread = std::thread(RunJob, jobId, argument);
+    if (HWND window = MainWindow()) SetTimer(window, kProgressTimerId, kProgressTimerMs, nullptr);
+    return true;
+  } catch (...) {
+    jobBusy.exchange(false);
+    SignalJobDone();
+    ReportError(kWorkerThreadFailedText);
+    return false;
+  }
+}
+
+void RunJob(std::int32_t jobId, const JobArgument& argument) {
+  try {
+    if (jobId >= 1 && jobId <= kJobCount) {
+      if (JobFunction job = Jobs().jobs[jobId]) job(argument);
+    }
+  } catch (const std::exception& e) {
+    ReportError(std::string("Unexpected error: ") + e.what());
+  } catch (...) {
+    ReportError("Unexpected error.");
+  }
+
+  if (jobId != kJobPlay && jobId != kJobUninstall && !status.installDir.empty()) {
+    try {
+      if (auto apply = Jobs().applyClientDataList) apply(status.installDir);
+    } catch (...) {
+      // The data list is matched again after the next job; nothing to tell.
+    }
+  }
+
+  jobBusy.exchange(false);
+  SignalJobDone();
+  if (HWND window = MainWindow()) PostMessageW(window, kWmJobDone, 0, 0);
+}
+
+void FinishStoppedJob(std::int32_t jobId) {
+  const std::int32_t reason = stopReason.load();
+  if (reason == kStopQuit) return;  // the window is closing
+
+  if (reason == kStopPause) {
+    const char* screen = jobId == kJobInstall ? "installing"
+                         : jobId == kJobRepair ? "repair"
+                                               : "updating";
+    ReportState(screen, true, false);
+    Toast(kPausedToast);
+    return;
+  }
+
+  switch (jobId) {
+    case kJobInstall:
+      status.needBytes = status.clientBytes + (status.hdEnabled ? status.hdBytes : 0);
+      ReportState("install", false, false);
+      break;
+    case kJobRepair:
+      ReportState("ready", false, false);
+      Toast("Repair stopped.");
+      break;
+    case kJobHdOn:
+      WriteLauncherFlag(L"Hd", false);
+      status.hdEnabled = false;
+      ReportState("ready", false, false);
+      Toast("4K HD pack download cancelled.");
+      break;
+    case kJobUpdateCheck:
+      // A cancelled update waits on the paused screen for Resume.
+      ReportState("updating", true, false);
+      break;
+    default:
+      break;
+  }
+}
+
+void RequestStop(StopReason reason) {
+  stopReason.exchange(reason);
+  stopFlag.exchange(true);
+}
+
+bool PauseRunningJob() {
+  if (!jobBusy.load() || !IsDownloadJob(currentJobId)) return false;
+  RequestStop(kStopPause);
+  return true;
+}
+
+bool ResumeLastJob() {
+  if (jobBusy.load() || resumableJobId == 0) return false;
+  return StartJob(resumableJobId, resumableArgument);
+}
+
+void OnJobEnded() {
+  ProgressReport();
+  if (!jobBusy.load()) {
+    if (HWND window = MainWindow()) KillTimer(window, kProgressTimerId);
+    JoinWorker();
+  }
+}
+
+bool WaitForJobEnd(DWORD timeoutMs) {
+  if (jobBusy.load() && jobDoneEvent) WaitForSingleObject(jobDoneEvent.get(), timeoutMs);
+  if (jobBusy.load()) return false;
+  JoinWorker();
+  return true;
+}
+
+}  // namespace nv

@@ -1,0 +1,90 @@
+// The job engine: all long work runs as one job at a time on a worker thread.
+// The window thread starts jobs and raises stop requests; the worker reports
+// through the bridge and posts WM_APP+2 when it is done.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace nv {
+
+enum JobId : std::int32_t {
+  kJobUpdateCheck = 1,
+  kJobInstall = 2,
+  kJobRepair = 3,
+  kJobHdOn = 4,
+  kJobHdOff = 5,
+  kJobPlay = 6,
+  kJobUninstall = 7,
+};
+inline constexpr std::int32_t kJobCount = 7;
+
+// Download jobs (ids 1 to 4) can be paused and resumed.
+inline bool IsDownloadJob(std::int32_t jobId) { return jobId >= 1 && jobId <= 4; }
+
+enum StopReason : std::int32_t {
+  kStopNone = 0,
+  kStopPause = 1,
+  kStopCancel = 2,
+  kStopQuit = 3,
+};
+
+// What a job is started with; only the install job reads it. The default is
+// the argument every command but install passes.
+struct JobArgument {
+  std::wstring folder;
+  bool hd = false;
+  bool shortcut = true;
+};
+
+extern std::atomic<bool> jobBusy;
+extern std::atomic<bool> stopFlag;
+extern std::atomic<std::int32_t> stopReason;
+// Window thread only.
+extern std::int32_t currentJobId;
+extern std::int32_t resumableJobId;
+extern JobArgument resumableArgument;
+
+// The table RunJob dispatches through. An empty entry runs nothing.
+using JobFunction = void (*)(const JobArgument& argument);
+struct JobTable {
+  JobFunction jobs[kJobCount + 1] = {};  // index = job id; 0 unused
+  // Matches the game's data list to the HD archives present after a job.
+  void (*applyClientDataList)(const std::wstring& folder) = nullptr;
+};
+JobTable& Jobs();
+
+// Start-up: the manual-reset event that is set whenever no job runs.
+bool CreateJobDoneEvent();
+HANDLE JobDoneEvent();
+
+// Window thread. False with the busy toast while a job runs, or with the
+// worker-thread error when no thread could be started.
+bool StartJob(std::int32_t jobId, const JobArgument& argument);
+// The worker thread's body.
+void RunJob(std::int32_t jobId, const JobArgument& argument);
+// Worker thread: how a download job that saw the stop flag ends.
+void FinishStoppedJob(std::int32_t jobId);
+
+// Stop requests from the window thread: the reason first, then the flag, so a
+// job that sees the flag also sees the reason.
+void RequestStop(StopReason reason);
+// pause: only while a download job runs. True if the request was raised.
+bool PauseRunningJob();
+// resume: the last download job again with its saved argument, when idle.
+bool ResumeLastJob();
+
+// Window thread, WM_APP+2: the last progress report; then, when no new job
+// is busy, timer 1 stops and the finished worker is joined.
+void OnJobEnded();
+// Shutdown: waits up to timeoutMs for the running job, then joins it if it
+// ended. True when no job is left running.
+bool WaitForJobEnd(DWORD timeoutMs);
+
+// A process whose executable is norvane.exe (any letter case) is running.
+bool IsGameRunning();
+
+}  // namespace nv

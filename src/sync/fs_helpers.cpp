@@ -1,0 +1,78 @@
+#include "sync/fs_helpers.h"
+
+namespace nv {
+
+namespace {
+
+constexpr int kOpenAttempts = 5;
+constexpr DWORD kOpenRetryPauseMs = 250;
+
+// Another program (an antivirus scanner, the game) holds the file for now.
+bool IsLockedError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
+
+bool IsExistingFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool CreateParentDirectories(std::wstring_view filePath) {
+  for (const std::wstring& folder : ParentFoldersToCreate(filePath)) {
+    if (CreateDirectoryW(LongPath(folder).c_str(), nullptr)) continue;
+    if (GetLastError() != ERROR_ALREADY_EXISTS || !IsExistingFolder(folder)) return false;
+  }
+  return true;
+}
+
+HANDLE OpenFileRetrying(std::wstring_view path, DWORD access, DWORD share, DWORD disposition,
+                        DWORD flagsAndAttributes) {
+  const std::wstring longPath = LongPath(path);
+  for (int attempt = 1;; ++attempt) {
+    HANDLE file = CreateFileW(longPath.c_str(), access, share, nullptr, disposition,
+                              flagsAndAttributes, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    const DWORD error = GetLastError();
+    if (!IsLockedError(error) || attempt == kOpenAttempts) {
+      SetLastError(error);
+      return INVALID_HANDLE_VALUE;
+    }
+    Sleep(kOpenRetryPauseMs);
+  }
+}
+
+std::string ToUtf8(std::wstring_view text) {
+  if (text.empty() || text.size() > INT_MAX) return {};
+  const int length = static_cast<int>(text.size());
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return {};
+  std::string out(static_cast<std::size_t>(needed), '\0');
+  if (WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), needed, nullptr, nullptr) <= 0)
+    return {};
+  return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+  if (text.empty() || text.size() > INT_MAX) return {};
+  const int length = static_cast<int>(text.size());
+  const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring out(static_cast<std::size_t>(needed), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, 0, text.data(), length, out.data(), needed) <= 0) return {};
+  return out;
+}
+
+bool IsRegularFile(std::wstring_view path) {
+  const std::wstring copy(path);
+  const DWORD attributes = GetFileAttributesW(copy.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring JoinGamePath(std::wstring_view folder, std::string_view relativeUtf8) {
+  return JoinGamePathWide(folder, FromUtf8(relativeUtf8));
+}
+
+}  // namespace nv

@@ -1,0 +1,39 @@
+// File-system helpers shared by the content, transfer, prerequisite and system
+// code. None throws for a file-system failure: results say what happened.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sync/path_text.h"
+
+namespace nv {
+
+// Every folder above the file exists afterwards ('/' or '\' separators).
+bool CreateParentDirectories(std::wstring_view filePath);
+
+// CreateFileW through LongPath; a file that is locked (errors 32, 33, 5) is
+// tried again after 250 ms, five attempts in all. INVALID_HANDLE_VALUE when
+// it cannot be opened; GetLastError tells why.
+HANDLE OpenFileRetrying(std::wstring_view path, DWORD access, DWORD share, DWORD disposition,
+                        DWORD flagsAndAttributes);
+
+// UTF-16 <-> UTF-8. Empty output for empty or unconvertible input.
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+
+// The path names an existing file that is not a folder (no LongPath).
+bool IsRegularFile(std::wstring_view path);
+
+// Joins a manifest path (UTF-8, '/' separators) onto the game folder.
+std::wstring JoinGamePath(std::wstring_view folder, std::string_view relativeUtf8);
+
+// Free bytes available to the caller on the volume of path, measured on its
+// nearest existing folder. kUnknownFreeBytes when it cannot be measured.
+inline constexpr std::uint64_t kUnknownFreeBytes = ~std::uint64_t{0};
+std::uint64_t FreeBytesForPath(std::wstring_view path);
+
+}  // namespace nv

@@ -1,0 +1,67 @@
+#include "system/launcher_settings.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "sync/unique_handle.h"
+#include "system/folder_text.h"
+
+namespace nv {
+
+namespace {
+
+UniqueRegKey CreateSettingsKey() {
+  UniqueRegKey key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kLauncherSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+    key.reset();
+  }
+  return key;
+}
+
+}  // namespace
+
+std::wstring ReadInstallDir() {
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, L"InstallDir", RRF_RT_REG_SZ, nullptr,
+                   nullptr, &size) != ERROR_SUCCESS ||
+      size < 2) {
+    return {};
+  }
+  std::vector<wchar_t> buffer(size / 2 + 1, L'\0');
+  DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, L"InstallDir", RRF_RT_REG_SZ, nullptr,
+                   buffer.data(), &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  buffer.back() = L'\0';
+  return NormalizeFolder(std::wstring(buffer.data()));  // cut at the first NUL
+}
+
+void WriteInstallDir(std::wstring_view folder) {
+  UniqueRegKey key = CreateSettingsKey();
+  if (!key) return;
+  const std::wstring value = NormalizeFolder(folder);
+  RegSetValueExW(key.get(), L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+bool ReadLauncherFlag(const wchar_t* name, bool defaultValue) {
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value,
+                   &size) != ERROR_SUCCESS) {
+    return defaultValue;
+  }
+  return value != 0;
+}
+
+void WriteLauncherFlag(const wchar_t* name, bool value) {
+  UniqueRegKey key = CreateSettingsKey();
+  if (!key) return;
+  const DWORD data = value ? 1 : 0;
+  RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+}
+
+}  // namespace nv

@@ -1,0 +1,39 @@
+// The content records shared by the manifest parser, the file-state file, the
+// folder scan, the sync engine and the transfers. Pure data: no Windows header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace nv {
+
+struct ManifestEntry {
+  std::string path;     // UTF-8, '/' separators, case kept as written
+  std::uint64_t size = 0;
+  std::string sha256;   // 64 lower-case hex characters
+  bool userFile = false;  // "u" flag: downloaded only when missing, never checked
+};
+
+struct ContentManifest {
+  std::string version;      // opaque, compared for equality only
+  std::uint64_t total = 0;  // the "total" line; 0 when absent
+  std::vector<ManifestEntry> entries;
+  bool valid = false;
+};
+
+struct FileStateEntry {
+  std::string path;  // the manifest's path text (case-sensitive key)
+  std::int64_t size = 0;
+  std::int64_t mtime = 0;  // FILETIME as a 64-bit value
+  std::string sha256;      // 64 lower-case hex characters, or empty
+};
+
+struct FileState {
+  std::string version;  // the client content version last completely verified
+  std::vector<FileStateEntry> entries;        // new entries are appended
+  std::unordered_map<std::string, std::size_t> index;  // path -> position in entries
+};
+
+}  // namespace nv

@@ -1,5 +1,6 @@
 #include "net/http_client.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <new>

@@ -118,7 +118,8 @@ bool ParseContentRangeText(std::wstring_view text, std::int64_t* start, std::int
   if (slash != std::wstring_view::npos && slash + 1 < text.size() && text[slash + 1] != L'*') {
     bool digits = false;
     const std::int64_t value = ParseDecimalPrefix(text.substr(slash + 1), &digits);
-    if (digits) *length = value;
+    // A negative complete length is no length at all.
+    if (digits && value >= 0) *length = value;
   }
   return true;
 }

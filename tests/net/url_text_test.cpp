@@ -60,6 +60,7 @@ TEST(ParseContentRangeText, ReadsStartAndCompleteLength) {
       {L"", false, -1, -1},
       {L"bytes", false, -1, -1},
       {L"bytes 99999999999999999999-/5", true, INT64_MAX, 5},
+      {L"bytes 10-19/-199", true, 10, -1},
   };
   for (const Case& c : cases) {
     std::int64_t start = 7, length = 7;

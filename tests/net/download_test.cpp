@@ -204,6 +204,20 @@ TEST_F(DownloadAttemptTest, ValidatorIsTheStrongETagElseLastModified) {
   EXPECT_EQ(FileSize(tag), -1) << "no validator: the tag file goes";
 }
 
+TEST_F(DownloadAttemptTest, OverlongValidatorOnlyCostsAFullDownload) {
+  // Only 1024 bytes of the tag are read back: the If-Range no longer matches
+  // and the server sends the whole file again, which must still come out right.
+  const std::string etag = "%22" + std::string(1200, 'e') + "%22";
+  const std::string url = Url("size=4000,drop=1000,times=1,etag=" + etag);
+  EXPECT_EQ(Attempt(url, -1, true), kTransferRetry);
+  EXPECT_EQ(FileSize(tag), 1202);
+  EXPECT_EQ(Attempt(url, -1, true), kTransferComplete) << log.text();
+  EXPECT_EQ(ReadAll(partial), Pattern(0, 4000));
+  const auto requests = RequestsFor(id);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].ifRange.size(), 1024u);
+}
+
 TEST_F(DownloadAttemptTest, StopFlagEndsTheAttemptAfterTheCurrentBlockWithoutALogLine) {
   std::thread stopper([&] {
     for (int i = 0; i < 500 && progress.bytes_done.load() == 0; ++i) Sleep(10);

@@ -127,6 +127,10 @@ TEST(HttpClient, FetchTextTakesExactly16MiBAndRefusesOneByteMore) {
   EXPECT_EQ(static_cast<std::int64_t>(body.size()), kLimit);
   EXPECT_FALSE(FetchText(FaultUrl("id=" + UniqueId("16mn1") + ",size=16777217,nolen=1"), body));
   EXPECT_EQ(body, "");
+  // A hostile Content-Length is refused before anything is read.
+  EXPECT_FALSE(FetchText(FaultUrl("id=" + UniqueId("huge") + ",size=10,clen=99999999999999999999"), body));
+  EXPECT_FALSE(FetchText(FaultUrl("id=" + UniqueId("huge2") + ",size=10,clen=17000000"), body));
+  EXPECT_EQ(body, "");
 }
 
 TEST(HttpClient, FetchTextRefusesABodyShorterThanItsContentLength) {

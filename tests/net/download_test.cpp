@@ -133,6 +133,13 @@ TEST_F(DownloadAttemptTest, ServerIgnoringRangeRestartsFromZero) {
   EXPECT_EQ(received, 4000u);
   EXPECT_EQ(progress.bytes_done.load(), 4000);
   EXPECT_EQ(RequestsFor(id).at(0).range, "bytes=1000-");
+
+  // Cut when the answer arrives: a drop after 500 bytes leaves exactly those.
+  ASSERT_TRUE(test::WriteTestFile(partial, std::string(1000, 'x')));
+  EXPECT_EQ(Attempt(FaultUrl("id=" + UniqueId("cut") + ",size=4000,norange=1,drop=500"), 4000), kTransferRetry);
+  EXPECT_TRUE(log.Has(L"connection closed early at 500/4000")) << log.text();
+  EXPECT_EQ(ReadAll(partial), Pattern(0, 500));
+  EXPECT_EQ(progress.bytes_done.load(), 500);
 }
 
 TEST_F(DownloadAttemptTest, PartialContentFromAnotherOffsetIsRefused) {

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "net/transfer.h"
 #include "prereq/prerequisites.h"
 #include "sync/fs_helpers.h"
 #include "sync/unique_handle.h"
@@ -11,20 +12,21 @@ namespace {
 constexpr DWORD kWaitStepMs = 1000;
 constexpr std::uint32_t kFurtherWaits = 1800;  // about 30 minutes in all
 
-std::atomic<InstallerDownload> installerDownload{nullptr};
+std::atomic<InstallerDownload> installerDownload{&DownloadUrlToFile};
 std::atomic<std::uint32_t> furtherWaits{kFurtherWaits};
 
 bool DownloadInstaller(const std::string& url, const std::wstring& target, TransferProgress& transfer,
                        const std::atomic<bool>& stop) {
-  InstallerDownload download = installerDownload.load();
-  return download && download(url, target, transfer, stop);
+  return installerDownload.load()(url, target, transfer, &stop);
 }
 
 void DeleteInstaller(const std::wstring& path) { DeleteFileW(path.c_str()); }
 
 }  // namespace
 
-void SetInstallerDownloadForTesting(InstallerDownload download) { installerDownload = download; }
+void SetInstallerDownloadForTesting(InstallerDownload download) {
+  installerDownload = download ? download : &DownloadUrlToFile;
+}
 void SetInstallerWaitLimitForTesting(std::uint32_t waits) { furtherWaits = waits; }
 
 std::wstring PrerequisiteDownloadFolder() {

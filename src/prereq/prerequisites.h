@@ -43,9 +43,9 @@ bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* valueNa
 std::wstring PrerequisiteDownloadFolder();
 
 // How installers are fetched: the single-URL resumable download. Tests may
-// put their own in; production leaves it.
-using InstallerDownload = bool (*)(const std::string& url, const std::wstring& target,
-                                   TransferProgress& transfer, const std::atomic<bool>& stop);
+// put their own in; nullptr puts the real one back.
+using InstallerDownload = bool (*)(std::string_view url, const std::wstring& target,
+                                   TransferProgress& transfer, const std::atomic<bool>* stop);
 void SetInstallerDownloadForTesting(InstallerDownload download);
 // How many further one-second waits RunInstaller makes (1800 in production).
 void SetInstallerWaitLimitForTesting(std::uint32_t waits);

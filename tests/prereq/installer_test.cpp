@@ -100,13 +100,13 @@ TEST_F(RunInstallerTest, AMissingInstallerReportsItsStartError) {
 }
 
 // The download stand-ins for the install flow.
-bool FailingDownload(const std::string&, const std::wstring&, TransferProgress&, const std::atomic<bool>&) {
+bool FailingDownload(std::string_view, const std::wstring&, TransferProgress&, const std::atomic<bool>*) {
   return false;
 }
 std::vector<std::string> downloadedUrls;
-bool UnsignedDownload(const std::string& url, const std::wstring& target, TransferProgress& transfer,
-                      const std::atomic<bool>&) {
-  downloadedUrls.push_back(url);
+bool UnsignedDownload(std::string_view url, const std::wstring& target, TransferProgress& transfer,
+                      const std::atomic<bool>*) {
+  downloadedUrls.emplace_back(url);
   transfer.bytes_done = 2;
   return test::WriteTestFile(target, "MZ");
 }
@@ -160,8 +160,8 @@ TEST_F(InstallPrerequisiteTest, AFailedDownloadIsReportedUnlessStopped) {
   // A stop during the download ends silently after the first sentence.
   reports.lines.clear();
   struct StopDuring {
-    static bool Download(const std::string&, const std::wstring&, TransferProgress&, const std::atomic<bool>& s) {
-      const_cast<std::atomic<bool>&>(s) = true;
+    static bool Download(std::string_view, const std::wstring&, TransferProgress&, const std::atomic<bool>* s) {
+      const_cast<std::atomic<bool>*>(s)->store(true);
       return false;
     }
   };

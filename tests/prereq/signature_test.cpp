@@ -73,8 +73,8 @@ class ScopedEnv {
 // The download stand-in: "fetches" the file named by the test.
 const wchar_t* servedFile = L"signed_microsoft.exe";
 int downloads = 0;
-bool CopyingDownload(const std::string&, const std::wstring& target, TransferProgress& transfer,
-                     const std::atomic<bool>&) {
+bool CopyingDownload(std::string_view, const std::wstring& target, TransferProgress& transfer,
+                     const std::atomic<bool>*) {
   ++downloads;
   transfer.bytes_done = 1;
   return CopyFileW(Signed(servedFile).c_str(), target.c_str(), FALSE) != 0;

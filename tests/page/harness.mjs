@@ -57,7 +57,11 @@ export async function openPage(browser, { bridge = true, hash = '', width = 960,
   page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') errors.push(m.type() + ': ' + m.text()); });
   page.on('request', (r) => requests.push(r.url()));
   page.on('dialog', (d) => { errors.push('dialog: ' + d.message()); d.dismiss().catch(() => {}); });
-  if (clock) await page.clock.install({ time: new Date('2026-12-08T10:00:00Z') });
+  if (clock) {
+    // Time stands still until the test moves it with runFor.
+    await page.clock.install({ time: new Date('2026-12-08T10:00:00Z') });
+    await page.clock.pauseAt(new Date('2026-12-08T10:00:01Z'));
+  }
   if (bridge) await page.addInitScript(installTestBridge);
   await page.goto(pageUrl + hash);
   const api = {

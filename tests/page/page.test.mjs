@@ -847,7 +847,7 @@ describe('safety', () => {
           state({ state: 'error', dir: x }), { t: 'error', text: x }, { t: 'toast', text: x },
           { t: 'deps', items: [{ id: x, name: x, installed: false }] },
           state({ state: 'ready', dir: x, version: x }), { t: 'online', online: x, players: x });
-        await p.page.click('.item');
+        await p.page.locator('.item .ih').dispatchEvent('click'); // toasts may cover the column
         await p.page.click('#btnSettings');
         assert.equal(await p.text('#setDeps'), 'Missing: ' + x);
         await p.page.click('#setUninstall');

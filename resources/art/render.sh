@@ -19,7 +19,10 @@ rsvg-convert -w 640 -h 480 "$here/art.svg" -o "$tmp/art.png"
 sizes=(16 24 32 48 64 128 256)
 files=()
 for s in "${sizes[@]}"; do
-  rsvg-convert -w "$s" -h "$s" "$here/icon.svg" -o "$tmp/icon-$s.png"
+  # small sizes use a bolder drawing that stays readable at a few pixels
+  src="$here/icon.svg"
+  if [ "$s" -le 32 ]; then src="$here/icon-small.svg"; fi
+  rsvg-convert -w "$s" -h "$s" "$src" -o "$tmp/icon-$s.png"
   files+=("$tmp/icon-$s.png")
 done
 "$IM" "${files[@]}" "$out/norvane.ico"

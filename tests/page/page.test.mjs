@@ -894,7 +894,7 @@ describe('preview mode', () => {
           assert.ok(await p.page.locator('#pill').isVisible());
           assert.notEqual((await statusText(p)).trim(), '');
           await p.page.evaluate(() => document.fonts.ready);
-          await p.page.screenshot({ path: join(dir, `${name}-${w}x${h}.png`) });
+          await p.page.screenshot({ path: join(dir, `${name}-${w}x${h}.png`), animations: 'disabled' });
         });
       }
     }

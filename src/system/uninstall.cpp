@@ -77,6 +77,39 @@ bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folde
   return started;
 }
 
+std::wstring LongNameOf(const std::wstring& path) {
+  const std::wstring target = LongPath(path);
+  const DWORD needed = GetLongPathNameW(target.c_str(), nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring out(needed, L'\0');
+  const DWORD length = GetLongPathNameW(target.c_str(), out.data(), needed);
+  if (length == 0 || length >= needed) return {};
+  out.resize(length);
+  // Compared as plain paths, whichever of the two needed the long-path prefix.
+  if (out.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + out.substr(8);
+  if (out.rfind(L"\\\\?\\", 0) == 0) return out.substr(4);
+  return out;
+}
+
+// The record as the file system resolves it: a short (8.3) name such as
+// SCREEN~1 stands for the screenshot folder although its text does not say
+// so. True when the existing file lies in the screenshot folder or is not
+// below the game folder at all; a file that does not exist is left to the
+// delete, which has nothing to do.
+bool IsProtectedOnDisk(const std::wstring& folder, const std::wstring& full) {
+  const std::wstring longFull = LongNameOf(full);
+  if (longFull.empty()) return false;
+  std::wstring longFolder = LongNameOf(folder);
+  if (longFolder.empty()) longFolder = folder;
+  if (!longFolder.empty() && longFolder.back() != L'\\') longFolder += L'\\';
+  if (longFull.size() <= longFolder.size() ||
+      CompareStringOrdinal(longFull.c_str(), static_cast<int>(longFolder.size()), longFolder.c_str(),
+                           static_cast<int>(longFolder.size()), TRUE) != CSTR_EQUAL) {
+    return true;
+  }
+  return IsScreenshotPath(ToUtf8(longFull.substr(longFolder.size())));
+}
+
 void RemoveGameFiles(const std::wstring& folder, bool& ok) {
   const FileState state = LoadFileState(folder);
   std::set<std::string> folders;
@@ -85,6 +118,7 @@ void RemoveGameFiles(const std::wstring& folder, bool& ok) {
     if (!IsSafeRelativePath(entry.path)) continue;
     if (IsScreenshotPath(entry.path)) continue;
     const std::wstring full = JoinGamePath(folder, entry.path);
+    if (IsProtectedOnDisk(folder, full)) continue;
     if (!DeleteFileRetrying(full)) ok = false;
     DeleteFileRetrying(full + L".part");
     AddParentFolders(entry.path, folders);

@@ -10,6 +10,7 @@
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
 #include "support/test_window.h"
+#include "sync/fs_helpers.h"
 #include "sync/unique_handle.h"
 #include "system/install_registration.h"
 #include "system/launcher_settings.h"
@@ -290,6 +291,23 @@ TEST_F(Uninstall, JobRefusesWithoutFolderOrWhileTheGameRuns) {
             L"Norvane was removed, but some files could not be deleted (in use or blocked). You "
             L"can delete the game folder by hand.");
   EXPECT_EQ(boxes.back().owner, window.hwnd());
+}
+
+TEST_F(Uninstall, ShortNamesOfTheScreenshotFolderAreScreenshotsToo) {
+  CreateDirectoryW((game_ + L"\\screenshot").c_str(), nullptr);
+  const std::wstring shot = game_ + L"\\screenshot\\holiday_picture.png";
+  ASSERT_TRUE(WriteTestFile(shot, "x"));
+  wchar_t shortShot[1024];
+  wchar_t shortGame[1024];
+  ASSERT_GT(GetShortPathNameW(shot.c_str(), shortShot, 1024), 0u);
+  ASSERT_GT(GetShortPathNameW(game_.c_str(), shortGame, 1024), 0u);
+  std::wstring relative = std::wstring(shortShot).substr(wcslen(shortGame) + 1);
+  for (wchar_t& c : relative)
+    if (c == L'\\') c = L'/';
+  ASSERT_FALSE(IsScreenshotPath(ToUtf8(relative))) << "no short name to test with";
+  ASSERT_TRUE(test::WriteState(game_, {{ToUtf8(relative), 1}}));
+  EXPECT_TRUE(RemoveInstallation(game_));
+  EXPECT_TRUE(FileExists(shot)) << relative;
 }
 
 TEST_F(Uninstall, LockedRecordedFileIsScheduledAndCounts) {

@@ -22,6 +22,12 @@ TEST(OwnExePath, IsThisTestExecutable) {
   EXPECT_TRUE(FileExists(path));
 }
 
+TEST(KnownFolderPath, KnownAndUnknownFolders) {
+  EXPECT_TRUE(test::FolderExists(KnownFolderPath(FOLDERID_CommonPrograms)));
+  EXPECT_TRUE(test::FolderExists(KnownFolderPath(FOLDERID_PublicDesktop)));
+  EXPECT_EQ(KnownFolderPath(GUID_NULL), L"");
+}
+
 TEST(SameFile, ComparesIdentityNotSpelling) {
   TempFolder folder;
   const std::wstring a = folder / L"a.bin";

@@ -226,6 +226,7 @@ class RunningGame {
 };
 
 RunningGame* runningGame = nullptr;
+int retryBoxes = 0;
 
 TEST_F(Uninstall, CommandWaitsForTheGame) {
   Install();
@@ -246,9 +247,9 @@ TEST_F(Uninstall, CommandWaitsForTheGame) {
   boxes.clear();
   answers = {IDYES, IDRETRY, IDRETRY};
   runningGame = &game;
+  retryBoxes = 0;
   onBox = [](const Box& box) {
-    static int retries = 0;
-    if (box.type == (MB_RETRYCANCEL | MB_ICONWARNING) && ++retries == 2) runningGame->Stop();
+    if (box.type == (MB_RETRYCANCEL | MB_ICONWARNING) && ++retryBoxes == 2) runningGame->Stop();
   };
   EXPECT_EQ(RunUninstallCommand(), 0);
   ASSERT_EQ(boxes.size(), 4u);

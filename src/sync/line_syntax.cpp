@@ -41,6 +41,22 @@ std::optional<std::uint64_t> ParseDecimal(std::string_view text) {
 
 namespace {
 
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$ name devices in every
+// folder, with any extension: "nul.dat" or "com1" would send a download to a
+// device instead of a file.
+bool IsDeviceName(std::string_view segment) {
+  std::string_view base = segment.substr(0, segment.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  std::string upper(base);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+      upper == "CONOUT$")
+    return true;
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+         upper[3] >= '0' && upper[3] <= '9';
+}
+
 bool IsValidSegment(std::string_view segment) {
   if (segment.empty() || segment == "." || segment == "..") return false;
   for (char c : segment) {
@@ -55,7 +71,7 @@ bool IsValidSegment(std::string_view segment) {
   }
   // Windows drops a trailing dot or blank from a name: "a." and "a" would be
   // the same file on disk while the manifest counts them as two.
-  return segment.back() != '.' && segment.back() != ' ';
+  return segment.back() != '.' && segment.back() != ' ' && !IsDeviceName(segment);
 }
 
 }  // namespace

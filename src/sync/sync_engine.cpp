@@ -7,7 +7,8 @@
 #include <mutex>
 
 #include "jobs/job_engine.h"
-#include "nv_config.h"
+#include "net/http_client.h"
+#include "net/transfer.h"
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"
 #include "sync/manifest.h"
@@ -18,7 +19,6 @@ namespace nv {
 namespace {
 
 SyncSeams seams;
-std::vector<std::string> mirrorList;
 
 bool Stopping() { return stopFlag.load(); }
 
@@ -27,6 +27,16 @@ std::uint64_t FreeBytes(std::wstring_view path) {
 }
 
 bool GameRunning() { return seams.isGameRunning ? seams.isGameRunning() : IsGameRunning(); }
+
+bool Fetch(std::string_view url, std::string& body) {
+  return seams.fetchText ? seams.fetchText(url, body) : FetchText(url, body);
+}
+
+bool Download(const std::vector<std::string>& mirrors, std::string_view relativePath,
+              const std::wstring& target, std::int64_t size, std::string_view sha256) {
+  auto download = seams.downloadManifestEntry ? seams.downloadManifestEntry : &DownloadManifestEntry;
+  return download(mirrors, relativePath, target, size, sha256, jobTransfer, &stopFlag);
+}
 
 std::string TrimTrailingSlashes(std::string_view url) {
   while (!url.empty() && url.back() == '/') url.remove_suffix(1);
@@ -41,18 +51,18 @@ void ClearMirrorsForTests() { mirrorList.clear(); }
 const std::vector<std::string>& Mirrors() { return mirrorList; }
 
 void EnsureMirrors() {
-  if (mirrorList.empty() && seams.loadMirrorList) mirrorList = seams.loadMirrorList();
-  if (mirrorList.empty()) mirrorList.push_back(TrimTrailingSlashes(config::kDownloadBaseUrl));
+  if (mirrorList.empty()) mirrorList = seams.loadMirrorList ? seams.loadMirrorList() : LoadMirrorList();
+  if (mirrorList.empty()) mirrorList.push_back(BuiltinDownloadBaseUrl());
 }
 
 bool FetchManifest(std::string_view relativePath, ContentManifest& manifest) {
   manifest = {};
-  if (mirrorList.empty() || !seams.fetchText) return false;
+  if (mirrorList.empty()) return false;
   for (const std::string& mirror : mirrorList) {
     if (Stopping()) return false;
     const std::string url = TrimTrailingSlashes(mirror) + "/" + std::string(relativePath);
     std::string text;
-    if (!seams.fetchText(url, text)) continue;
+    if (!Fetch(url, text)) continue;
     manifest = ParseManifest(text);
     if (manifest.valid) return true;
   }
@@ -99,10 +109,9 @@ SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadI
 
     const std::wstring target = JoinGamePath(folder, item.path);
     bool ok = false;
-    if (CreateParentDirectories(target) && seams.downloadManifestEntry) {
-      ok = seams.downloadManifestEntry(mirrorList, item.setPrefix + "files/" + item.sha256, target,
-                                       static_cast<std::int64_t>(item.size), item.sha256,
-                                       jobTransfer, &stopFlag);
+    if (CreateParentDirectories(target)) {
+      ok = Download(mirrorList, item.setPrefix + "files/" + item.sha256, target,
+                    static_cast<std::int64_t>(item.size), item.sha256);
     }
     if (Stopping()) {
       // The partial file stays for the next start; the row waits again.

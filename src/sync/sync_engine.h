@@ -58,7 +58,8 @@ std::string DiskSpaceErrorText(std::uint64_t needed, std::uint64_t freeBytes);
 // count + " file(s) were changed or removed right after downloading - ...".
 std::string ChangedAfterDownloadText(std::size_t count);
 
-// The process-wide mirror list: filled by EnsureMirrors, then only read.
+// The process-wide mirror list (the transfers' mirrorList): filled by
+// EnsureMirrors, then only read.
 const std::vector<std::string>& Mirrors();
 // Loads the mirror list when it is empty; the built-in download base URL is
 // the only entry when nothing else can be had.
@@ -76,15 +77,14 @@ SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadI
 
 // Everything the engine needs from outside the content code, replaceable by
 // tests (and only by them). Null members use the built-in operation.
-// FIXME(net): the transfers (LoadMirrorList, FetchText, DownloadManifestEntry)
-// and RestoreFullClientDataList are not linked into this branch yet; until
-// they are, a null member here means "unavailable": no mirror list is loaded,
-// every fetch and download fails, and the data list is left as it is.
+// FIXME(system): RestoreFullClientDataList lives with the client data list,
+// which is not linked into this branch yet; until it is, a null member skips
+// the restore.
 struct SyncSeams {
   std::vector<std::string> (*loadMirrorList)() = nullptr;
   bool (*fetchText)(std::string_view url, std::string& body) = nullptr;
   bool (*downloadManifestEntry)(const std::vector<std::string>& mirrors,
-                                std::string_view relativePath, std::wstring_view target,
+                                std::string_view relativePath, const std::wstring& target,
                                 std::int64_t size, std::string_view sha256,
                                 TransferProgress& progress,
                                 const std::atomic<bool>* stopFlag) = nullptr;

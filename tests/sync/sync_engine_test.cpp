@@ -62,7 +62,7 @@ class SyncEngineTest : public testing::Test {
       return true;
     };
     s.downloadManifestEntry = [](const std::vector<std::string>& mirrors, std::string_view relative,
-                                 std::wstring_view target, std::int64_t size, std::string_view sha,
+                                 const std::wstring& target, std::int64_t size, std::string_view sha,
                                  TransferProgress& progress, const std::atomic<bool>* stop) {
       EXPECT_EQ(mirrors.size(), world->mirrors.size());
       EXPECT_EQ(progress.bytes_total.load(), size);
@@ -70,7 +70,7 @@ class SyncEngineTest : public testing::Test {
       world->requests.emplace_back(relative);
       const std::size_t attempt = world->requests.size();
       if (attempt == world->stopAt) {
-        test::WriteTestFile(std::wstring(target) + L".part", "partial");
+        test::WriteTestFile(target + L".part", "partial");
         const_cast<std::atomic<bool>*>(stop)->store(true);
         return false;
       }
@@ -78,8 +78,8 @@ class SyncEngineTest : public testing::Test {
       if (!world->writeFiles) return true;
       auto blob = world->blobs.find(std::string(relative));
       if (blob == world->blobs.end()) return false;
-      if (!test::WriteTestFile(std::wstring(target), blob->second)) return false;
-      if (world->deleteAfter.count(ToUtf8(target))) DeleteFileW(std::wstring(target).c_str());
+      if (!test::WriteTestFile(target, blob->second)) return false;
+      if (world->deleteAfter.count(ToUtf8(target))) DeleteFileW(target.c_str());
       return true;
     };
     s.freeBytesForPath = [](std::wstring_view) {

@@ -51,7 +51,7 @@ std::string BuildStepsJson(const std::vector<StepItem>& steps) {
   return json;
 }
 
-std::string BuildDepsJson(const std::vector<PrerequisiteItem>& items) {
+std::string BuildDepsJson(const std::vector<PrerequisiteStatus>& items) {
   std::string json = "{\"t\":\"deps\",\"items\":[";
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i) json += ',';

@@ -115,7 +115,7 @@ struct StepItem {
   std::string state;  // "done", "now", "wait" or "fail"
 };
 
-struct PrerequisiteItem {
+struct PrerequisiteStatus {
   std::string id;
   std::string name;
   bool installed = false;
@@ -134,7 +134,7 @@ std::string BuildStateJson(const StatusRecord& record, std::string_view stateNam
 std::string BuildErrorJson(std::string_view text);
 std::string BuildToastJson(std::string_view text);
 std::string BuildStepsJson(const std::vector<StepItem>& steps);
-std::string BuildDepsJson(const std::vector<PrerequisiteItem>& items);
+std::string BuildDepsJson(const std::vector<PrerequisiteStatus>& items);
 std::string BuildBrowseJson(std::string_view dirUtf8, std::int64_t freeBytes);
 // done per row: the size for "done" rows, activeDone capped at the size for
 // the active row, else 0. At most the rows given are written (the sync engine
@@ -214,7 +214,7 @@ void ReportState(std::string_view stateName, bool paused, bool checking);
 void ReportError(std::string_view text);
 void Toast(std::string_view text);
 void ReportSteps(const std::vector<StepItem>& steps);
-void ReportPrerequisites(const std::vector<PrerequisiteItem>& items);
+void ReportPrerequisites(const std::vector<PrerequisiteStatus>& items);
 void SetPhase(std::string_view phase);
 void SetCurrentFile(std::string_view text);
 void SetFileRowState(std::size_t index, std::string_view state);

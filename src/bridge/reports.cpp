@@ -33,7 +33,7 @@ void ReportSteps(const std::vector<StepItem>& steps) {
   PostToPage("steps", BuildStepsJson(steps));
 }
 
-void ReportPrerequisites(const std::vector<PrerequisiteItem>& items) {
+void ReportPrerequisites(const std::vector<PrerequisiteStatus>& items) {
   PostToPage("deps", BuildDepsJson(items));
 }
 

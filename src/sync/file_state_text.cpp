@@ -41,7 +41,12 @@ void InvalidateFileState(FileState& state, const std::string& path) {
 
 FileState ParseFileState(std::string_view text) {
   FileState state;
-  for (std::string_view line : SplitLines(text)) {
+  const std::vector<std::string_view> lines = SplitLines(text);
+  // Sized once: growing by doubling would hold two copies of the list at the
+  // moment of each move.
+  state.entries.reserve(lines.size());
+  state.index.reserve(lines.size());
+  for (std::string_view line : lines) {
     if (line.empty() || line.front() == '#') continue;
     const auto fields = SplitFields(line, '|');
     if (fields.size() == 2) {

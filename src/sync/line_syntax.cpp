@@ -1,10 +1,15 @@
 #include "sync/line_syntax.h"
 
+#include <algorithm>
+
 namespace nv {
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<std::string_view> lines;
+  // One allocation for the whole list: a 100,000-line manifest would
+  // otherwise pass through every doubling on its way.
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
@@ -41,6 +46,22 @@ std::optional<std::uint64_t> ParseDecimal(std::string_view text) {
 
 namespace {
 
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$ name devices in every
+// folder, with any extension: "nul.dat" or "com1" would send a download to a
+// device instead of a file.
+bool IsDeviceName(std::string_view segment) {
+  std::string_view base = segment.substr(0, segment.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  std::string upper(base);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+      upper == "CONOUT$")
+    return true;
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+         upper[3] >= '0' && upper[3] <= '9';
+}
+
 bool IsValidSegment(std::string_view segment) {
   if (segment.empty() || segment == "." || segment == "..") return false;
   for (char c : segment) {
@@ -55,7 +76,7 @@ bool IsValidSegment(std::string_view segment) {
   }
   // Windows drops a trailing dot or blank from a name: "a." and "a" would be
   // the same file on disk while the manifest counts them as two.
-  return segment.back() != '.' && segment.back() != ' ';
+  return segment.back() != '.' && segment.back() != ' ' && !IsDeviceName(segment);
 }
 
 }  // namespace

@@ -26,8 +26,9 @@ std::optional<std::uint64_t> ParseDecimal(std::string_view text);
 
 // A relative path that is safe to join onto the game folder: 1..400 bytes, no
 // leading '/', no '\' or ':', and every '/'-separated segment non-empty, not
-// "." or "..", without control bytes or < > " | ? *, not ending in '.' or ' '.
-// Non-ASCII UTF-8 bytes are allowed.
+// "." or "..", without control bytes or < > " | ? *, not ending in '.' or ' ',
+// and not a device name (CON, NUL, COM1, "aux.txt"...). Non-ASCII UTF-8
+// bytes are allowed.
 bool IsValidContentPath(std::string_view path);
 
 // Exactly 64 hex digits (either case); the result is lower case.

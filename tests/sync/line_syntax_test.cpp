@@ -64,6 +64,14 @@ TEST(IsValidContentPath, RejectsEveryRuleBreak) {
   EXPECT_FALSE(IsValidContentPath(std::string_view("a\0b", 3)));
 }
 
+TEST(IsValidContentPath, RejectsDeviceNamesInAnySegment) {
+  for (const char* bad : {"con", "CON", "nul.dat", "data/aux", "Com1.log", "lpt9", "prn/x",
+                          "CONOUT$", "conin$.txt", "nul .txt", "com0"})
+    EXPECT_FALSE(IsValidContentPath(bad)) << bad;
+  for (const char* good : {"console", "con_", "nul2", "com10", "lpt", "xcon", "a.con", "data/com"})
+    EXPECT_TRUE(IsValidContentPath(good)) << good;
+}
+
 TEST(ParseSha256, SixtyFourHexDigitsLowered) {
   const std::string lower(64, 'a');
   EXPECT_EQ(ParseSha256(std::string(64, 'A')), lower);

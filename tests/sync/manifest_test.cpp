@@ -89,6 +89,15 @@ TEST(ParseManifest, CaseInsensitiveDuplicatesInvalidateAndAreNotAdded) {
   const auto one = ParseManifest("version|1\n" + FileLine("data/a.GRF"));
   ASSERT_TRUE(one.valid);
   EXPECT_EQ(one.entries[0].path, "data/a.GRF");
+  // Later duplicates go, the first spelling of each stays, file order is kept.
+  const auto many = ParseManifest("version|1\n" + FileLine("b") + FileLine("A") + FileLine("c") +
+                                  FileLine("a") + FileLine("B") + FileLine("d"));
+  EXPECT_FALSE(many.valid);
+  ASSERT_EQ(many.entries.size(), 4u);
+  EXPECT_EQ(many.entries[0].path, "b");
+  EXPECT_EQ(many.entries[1].path, "A");
+  EXPECT_EQ(many.entries[2].path, "c");
+  EXPECT_EQ(many.entries[3].path, "d");
   // Non-ASCII letters are not folded: these are two different names here.
   EXPECT_TRUE(ParseManifest("version|1\n" + FileLine("\xc3\xa9") + FileLine("\xc3\x89")).valid);
 }

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Benchmark (not a test): a 1 GiB file over loopback from the test nginx,
+# downloaded by the launcher's DownloadManifestEntry (SHA-256 check included,
+# under wine64) and by curl -o followed by sha256sum, in the same run.
+# Prints both throughputs and the ratio launcher / curl.
+#   bench/net-download.sh        (after a windows-x64 build)
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+bench_exe="$root/build/windows-x64/tests/net/net_download_bench.exe"
+[ -f "$bench_exe" ] || { echo "bench: build windows-x64 first (missing $bench_exe)" >&2; exit 1; }
+
+export WINEPREFIX="$root/build/windows-x64/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mshtml=d;mscoree=d"
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+declare -a service_pids=()
+out="$root/build/windows-x64/bench"
+
+cleanup() {
+  for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  "$WINESERVER" -k >/dev/null 2>&1
+  rm -rf "$out"
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+
+"$WINESERVER" -p </dev/null >/dev/null 2>&1
+"$WINE" wineboot </dev/null >/dev/null 2>&1
+# shellcheck source=/dev/null
+. scripts/test-services
+
+www="$root/build/windows-x64/test-servers/www/download"
+size=1073741824
+if [ ! -s "$www/big1g.bin" ] || [ "$(stat -c %s "$www/big1g.bin")" != "$size" ]; then
+  head -c "$size" /dev/urandom >"$www/big1g.bin"
+fi
+sha=$(sha256sum "$www/big1g.bin" | cut -c1-64)
+mkdir -p "$out"
+sync
+
+now() { date +%s.%N; }
+
+# curl + sha256sum
+rm -f "$out/curl.bin"
+t0=$(now)
+curl -s -o "$out/curl.bin" --cacert "$root/build/windows-x64/test-servers/certs/ca.pem" \
+  https://localhost:18443/download/big1g.bin || { echo "bench: curl failed" >&2; exit 1; }
+got=$(sha256sum "$out/curl.bin" | cut -c1-64)
+t1=$(now)
+[ "$got" = "$sha" ] || { echo "bench: curl's copy has the wrong hash" >&2; exit 1; }
+rm -f "$out/curl.bin"
+curl_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
+
+# The launcher (time measured inside the program, without Wine's start-up)
+result=$("$WINE" "$bench_exe" big1g.bin "$size" "$sha" "Z:${out//\//\\}\\launcher.bin" </dev/null 2>/dev/null | tr -d '\r')
+case "$result" in
+  ok\ *) launcher_s=${result#ok } ;;
+  *) echo "bench: the launcher's download failed ($result)" >&2; exit 1 ;;
+esac
+
+awk -v c="$curl_s" -v l="$launcher_s" -v mib=$((size / 1048576)) 'BEGIN {
+  printf "curl -o + sha256sum:   %7.1f MiB/s (%.2f s)\n", mib / c, c
+  printf "DownloadManifestEntry: %7.1f MiB/s (%.2f s)\n", mib / l, l
+  printf "ratio launcher / curl: %.2f (target >= 0.90)\n", c / l
+}'

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Launcher page suite: node's test runner with playwright-core driving
+# Debian's Chromium headless against resources/launcher.html. Screenshots of
+# every preview screen land in build/page-test-output/screens/.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+dir=tests/page
+
+finish() { echo "page: $1 passed, $2 failed"; exit "$3"; }
+
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  echo "page: node and npm are needed (scripts/setup installs them)" >&2
+  finish 0 1 1
+fi
+if [ ! -x /usr/bin/chromium ]; then
+  echo "page: /usr/bin/chromium is missing (scripts/setup installs it)" >&2
+  finish 0 1 1
+fi
+if ! (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null); then
+  echo "page: npm ci failed" >&2
+  finish 0 1 1
+fi
+
+out="$(mktemp)"
+trap 'rm -f "$out"' EXIT
+(cd "$dir" && node --test --test-reporter=tap page.test.mjs) </dev/null 2>&1 | tee "$out"
+rc=${PIPESTATUS[0]}
+pass=$(grep -aE '^# pass [0-9]+' "$out" | tail -1 | awk '{print $3}')
+fail=$(grep -aE '^# fail [0-9]+' "$out" | tail -1 | awk '{print $3}')
+pass=${pass:-0}
+fail=${fail:-0}
+# A runner that died before its summary still fails the suite.
+if [ "$rc" -ne 0 ] && [ "$fail" -eq 0 ]; then fail=1; fi
+echo "page: screenshots in build/page-test-output/screens"
+[ "$rc" -eq 0 ] && finish "$pass" "$fail" 0
+finish "$pass" "$fail" 1

@@ -1,0 +1,234 @@
+#include "net/download.h"
+
+#include <memory>
+#include <new>
+
+#include "net/http_client.h"
+#include "net/net_log.h"
+#include "net/net_seams.h"
+#include "net/speed_meter.h"
+#include "net/url_text.h"
+#include "sync/fs_helpers.h"
+
+namespace nv {
+
+namespace {
+
+constexpr int kOpenTries = 10;
+constexpr DWORD kOpenPauseMs = 300;
+
+bool IsLockedError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+bool Stopped(const std::atomic<bool>* stopFlag) { return stopFlag && stopFlag->load(); }
+
+std::wstring Decimal(std::int64_t value) { return std::to_wstring(value); }
+
+// Per thread, so the speed carries over from one file to the next.
+SpeedMeter& ThreadSpeedMeter() {
+  thread_local SpeedMeter meter;
+  return meter;
+}
+
+std::string ReadTagFile(const std::wstring& path) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  char buffer[kMaxValidatorBytes];
+  DWORD read = 0;
+  if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return {};
+  return std::string(buffer, read);
+}
+
+// Best effort: a tag that cannot be written only costs a full download later.
+void WriteTagFile(const std::wstring& path, const std::string& validator) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  DWORD written = 0;
+  WriteFile(file.get(), validator.data(), static_cast<DWORD>(validator.size()), &written, nullptr);
+}
+
+// A validator goes into a request header: one with a line break (or one
+// that is not UTF-8) could smuggle header lines in, so it is not trusted.
+bool UsableValidator(const std::string& validator) {
+  return !validator.empty() && validator.find_first_of("\r\n") == std::string::npos &&
+         !FromUtf8(validator).empty();
+}
+
+}  // namespace
+
+bool OpenForWriteRetrying(const std::wstring& path, UniqueFile& file) {
+  for (int attempt = 0; attempt < kOpenTries; ++attempt) {
+    file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return true;
+    const DWORD error = GetLastError();
+    if (!IsLockedError(error)) {
+      NetLog(L"cannot open " + path + L" err=" + std::to_wstring(error));
+      return false;
+    }
+    Sleep(kOpenPauseMs);
+  }
+  NetLog(L"locked: " + path);
+  return false;
+}
+
+bool TruncateFile(HANDLE file) {
+  LARGE_INTEGER zero{};
+  return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+bool ParseContentRange(HINTERNET request, std::int64_t* start, std::int64_t* length) {
+  *start = -1;
+  *length = -1;
+  std::wstring text;
+  if (!QueryHeaderText(request, WINHTTP_QUERY_CONTENT_RANGE, text)) return false;
+  return ParseContentRangeText(text, start, length);
+}
+
+std::string ResponseValidator(HINTERNET request) {
+  std::wstring text;
+  if (QueryHeaderText(request, WINHTTP_QUERY_ETAG, text) && !text.empty() && text.compare(0, 2, L"W/") != 0)
+    return ToUtf8(text);
+  text.clear();
+  if (QueryHeaderText(request, WINHTTP_QUERY_LAST_MODIFIED, text) && !text.empty()) return ToUtf8(text);
+  return {};
+}
+
+int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::int64_t expectedSize,
+                    bool useValidator, TransferProgress& progress, const std::atomic<bool>* stopFlag,
+                    std::uint64_t& received) {
+  received = 0;
+  UniqueFile file;
+  if (!OpenForWriteRetrying(partialPath, file)) return kTransferLocalError;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return kTransferLocalError;
+  std::int64_t current = size.QuadPart;
+
+  if (expectedSize >= 0 && current > expectedSize) {
+    if (!TruncateFile(file.get())) return kTransferLocalError;
+    current = 0;
+  }
+  progress.bytes_total.store(expectedSize >= 0 ? expectedSize : 0);
+  progress.bytes_done.store(current);
+  if (expectedSize >= 0 && current == expectedSize) return kTransferComplete;
+
+  const std::wstring tagPath = partialPath + L".tag";
+  std::wstring headers;
+  if (current > 0) {
+    std::string validator;
+    if (useValidator) {
+      validator = ReadTagFile(tagPath);
+      if (!UsableValidator(validator)) {
+        // Partial data of unknown origin cannot be continued.
+        if (!TruncateFile(file.get())) return kTransferLocalError;
+        progress.bytes_done.store(0);
+        current = 0;
+      }
+    }
+    if (current > 0) {
+      headers = L"Range: bytes=" + Decimal(current) + L"-\r\n";
+      if (useValidator) headers += L"If-Range: " + FromUtf8(validator) + L"\r\n";
+    }
+  }
+
+  SpeedMeter& meter = ThreadSpeedMeter();
+  meter.BeginAttempt(GetTickCount64());
+
+  RequestHandles handles;
+  const bool opened = OpenGetRequest(url, headers, net_seams::TransferTimeoutMs(), false, handles);
+  if (Stopped(stopFlag)) return kTransferStopped;
+  if (!opened) return kTransferRetry;
+
+  const std::wstring wideUrl = FromUtf8(EncodeUrlBytes(url));
+  HINTERNET request = handles.request.get();
+  std::int64_t serverSize = -1;
+  if (handles.status == 206) {
+    std::int64_t start = -1, length = -1;
+    ParseContentRange(request, &start, &length);
+    if (start != current) {
+      NetLog(L"bad Content-Range from " + wideUrl);
+      TruncateFile(file.get());
+      return kTransferRetry;
+    }
+    serverSize = length;
+  } else if (handles.status == 200) {
+    if (current > 0) {
+      // The server ignored the Range: the whole file follows, from byte 0.
+      if (!TruncateFile(file.get())) return kTransferLocalError;
+      progress.bytes_done.store(0);
+      current = 0;
+    }
+    serverSize = QueryContentLength(request);
+  } else if (handles.status == 416) {
+    std::int64_t start = -1, length = -1;
+    ParseContentRange(request, &start, &length);
+    if (expectedSize < 0 && length == current) return kTransferComplete;
+    TruncateFile(file.get());
+    return kTransferRetry;
+  } else {
+    NetLog(L"HTTP " + std::to_wstring(handles.status) + L" " + wideUrl);
+    return kTransferRetry;
+  }
+
+  if (expectedSize >= 0 && serverSize >= 0 && serverSize != expectedSize) {
+    NetLog(L"size mismatch on " + wideUrl + L": " + Decimal(serverSize) + L" != " + Decimal(expectedSize));
+    return kTransferRetry;
+  }
+
+  if (useValidator) {
+    const std::string validator = ResponseValidator(request);
+    if (!validator.empty())
+      WriteTagFile(tagPath, validator);
+    else
+      DeleteFileW(tagPath.c_str());
+  }
+
+  if (expectedSize < 0 && serverSize >= 0) {
+    progress.bytes_total.store(serverSize);
+    expectedSize = serverSize;
+  }
+
+  LARGE_INTEGER position{};
+  position.QuadPart = current;
+  if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) return kTransferLocalError;
+
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferBufferBytes]());
+  if (!buffer) return kTransferLocalError;
+  for (;;) {
+    DWORD read = 0;
+    if (!WinHttpReadData(request, buffer.get(), kTransferBufferBytes, &read)) {
+      const DWORD error = GetLastError();
+      if (Stopped(stopFlag)) return kTransferStopped;
+      NetLog(L"read failed (stall/drop) err=" + std::to_wstring(error) + L" at " + Decimal(current));
+      return kTransferRetry;
+    }
+    if (read == 0) {
+      if (expectedSize >= 0 && current != expectedSize) {
+        NetLog(L"connection closed early at " + Decimal(current) + L"/" + Decimal(expectedSize));
+        return kTransferRetry;
+      }
+      return kTransferComplete;
+    }
+    if (expectedSize >= 0 && current + static_cast<std::int64_t>(read) > expectedSize) {
+      NetLog(L"too much data from " + wideUrl);
+      TruncateFile(file.get());
+      return kTransferRetry;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file.get(), buffer.get(), read, &written, nullptr) || written != read) {
+      const DWORD error = GetLastError();
+      NetLog(L"write failed " + partialPath + L" err=" + std::to_wstring(error));
+      return kTransferLocalError;
+    }
+    current += read;
+    received += read;
+    progress.bytes_done.store(current);
+    meter.AddChunk(read, GetTickCount64());
+    progress.bytes_per_second.store(static_cast<std::int64_t>(meter.speed()));
+    if (Stopped(stopFlag)) return kTransferStopped;
+  }
+}
+
+}  // namespace nv

@@ -1,0 +1,53 @@
+// One resumable download attempt of one URL into a partial file, and the
+// small file and header steps it is made of.
+#pragma once
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "bridge/nv_api.h"
+#include "sync/unique_handle.h"
+
+namespace nv {
+
+// Result of a transfer step.
+enum TransferResult : int {
+  kTransferComplete = 0,    // the partial file holds the whole file
+  kTransferRetry = 1,       // network, server or inconsistent answer: another try may cure it
+  kTransferLocalError = 2,  // the partial file could not be opened, sized, cut, positioned or written
+  kTransferStopped = 3,     // the stop flag was raised
+};
+
+inline constexpr std::uint32_t kTransferBufferBytes = 262144;
+inline constexpr std::size_t kMaxValidatorBytes = 1024;
+
+// Opens (creating when missing) for writing, others may read. A file held by
+// another program (errors 32, 33, 5) is tried again every 300 ms, 10 tries.
+// file receives the handle even on failure (then invalid).
+bool OpenForWriteRetrying(const std::wstring& path, UniqueFile& file);
+
+// Cuts the file to 0 bytes and leaves its pointer at 0.
+bool TruncateFile(HANDLE file);
+
+// The response's Content-Range: start and complete length, each -1 when not
+// given. False when the header is missing or holds no number.
+bool ParseContentRange(HINTERNET request, std::int64_t* start, std::int64_t* length);
+
+// The strong ETag (quotes kept) or else the Last-Modified value, as UTF-8;
+// empty when the response has neither.
+std::string ResponseValidator(HINTERNET request);
+
+// One attempt: resumes partialPath from its current size (Range, and If-Range
+// with the tag file partialPath + ".tag" when useValidator), streams the body
+// to its end in 256 KiB blocks and keeps progress current. expectedSize is -1
+// when not known. received counts the bytes of this attempt.
+int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::int64_t expectedSize,
+                    bool useValidator, TransferProgress& progress, const std::atomic<bool>* stopFlag,
+                    std::uint64_t& received);
+
+}  // namespace nv

@@ -1,0 +1,183 @@
+#include "net/transfer.h"
+
+#include <algorithm>
+
+#include "net/download.h"
+#include "net/http_client.h"
+#include "net/net_log.h"
+#include "net/net_seams.h"
+#include "net/url_text.h"
+#include "nv_config.h"
+#include "sync/fs_helpers.h"
+#include "sync/sha256.h"
+#include "sync/unique_handle.h"
+
+namespace nv {
+
+std::vector<std::string> mirrorList;
+
+namespace {
+
+constexpr DWORD kPauseStepMs = 100;
+constexpr int kHashRetrySteps = 10;
+constexpr int kReplaceTries = 20;
+constexpr DWORD kReplacePauseMs = 250;
+
+bool Stopped(const std::atomic<bool>* stopFlag) { return stopFlag && stopFlag->load(); }
+
+// Sleeps ms in 100 ms steps, ending early when the stop flag rises.
+void PauseUnlessStopped(std::uint32_t ms, const std::atomic<bool>* stopFlag) {
+  for (std::uint32_t slept = 0; slept < ms && !Stopped(stopFlag); slept += kPauseStepMs)
+    Sleep(std::min<DWORD>(kPauseStepMs, ms - slept));
+}
+
+std::uint32_t ShuffleSeed() {
+  LARGE_INTEGER counter{};
+  QueryPerformanceCounter(&counter);
+  return static_cast<std::uint32_t>(counter.QuadPart) ^ static_cast<std::uint32_t>(GetTickCount64()) ^
+         (static_cast<std::uint32_t>(GetCurrentProcessId()) << 16);
+}
+
+}  // namespace
+
+std::string BuiltinDownloadBaseUrl() { return TrimBaseUrl(config::kDownloadBaseUrl); }
+
+std::vector<std::string> LoadMirrorListFrom(std::string_view mirrorsUrl) {
+  std::vector<std::string> mirrors;
+  std::string text;
+  if (FetchText(mirrorsUrl, text)) mirrors = ParseMirrorList(text);
+  if (mirrors.empty()) mirrors.push_back(BuiltinDownloadBaseUrl());
+  // Every launch spreads its load over the mirrors in a different order.
+  ShuffleMirrors(mirrors, ShuffleSeed());
+  return mirrors;
+}
+
+std::vector<std::string> LoadMirrorList() { return LoadMirrorListFrom(BuiltinDownloadBaseUrl() + "/mirrors.txt"); }
+
+int DownloadWithRetries(const std::vector<std::string>& urls, const std::wstring& partialPath,
+                        std::int64_t expectedSize, bool useValidator, TransferProgress& progress,
+                        const std::atomic<bool>* stopFlag) {
+  if (urls.empty()) return kTransferRetry;
+  const auto n = static_cast<std::uint32_t>(urls.size());
+  const std::uint32_t failureLimit = 3 * n;
+  std::uint32_t index = 0;
+  std::uint32_t consecutiveFailures = 0;
+  int attempts = 0;
+  while (!Stopped(stopFlag)) {
+    std::uint64_t received = 0;
+    const int result =
+        DownloadAttempt(urls[index], partialPath, expectedSize, useValidator, progress, stopFlag, received);
+    if (result != kTransferRetry) return result;
+    // No stale speed on the page while we wait.
+    progress.bytes_per_second.store(0);
+
+    const bool madeProgress = received >= kProgressBytes;
+    if (madeProgress) {
+      consecutiveFailures = 0;
+    } else if (++consecutiveFailures >= failureLimit) {
+      return kTransferRetry;
+    }
+    index = (index + 1) % n;
+    if (index == 0 && !madeProgress) {
+      const std::uint32_t pause = BackoffPauseMs(consecutiveFailures, n);
+      if (net_seams::PauseFunction seam = net_seams::backoffPause.load())
+        seam(pause, stopFlag);
+      else
+        PauseUnlessStopped(pause, stopFlag);
+    }
+    if (++attempts >= kMaxAttempts) return kTransferRetry;
+  }
+  return kTransferStopped;
+}
+
+bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_view relativePath,
+                           const std::wstring& target, std::int64_t expectedSize,
+                           std::string_view expectedSha256, TransferProgress& progress,
+                           const std::atomic<bool>* stopFlag) {
+  progress.bytes_total.store(expectedSize > 0 ? expectedSize : 0);
+  progress.bytes_done.store(0);
+  if (mirrors.empty() || target.empty()) return false;
+
+  CreateParentDirectories(target);
+  const std::vector<std::string> urls = BuildMirrorUrls(mirrors, relativePath);
+  const std::wstring partial = target + L".part";
+  const std::wstring relativeText = FromUtf8(relativePath);
+
+  for (int download = 1; download <= 2; ++download) {
+    // A resume sends only Range: the hash catches a file that changed on the server.
+    const int result = DownloadWithRetries(urls, partial, expectedSize, false, progress, stopFlag);
+    if (result == kTransferRetry) {
+      NetLog(L"all mirrors failed for " + relativeText);
+      return false;
+    }
+    if (result != kTransferComplete) return false;
+    if (expectedSha256.empty()) break;
+
+    std::string hash = Sha256OfFile(partial, nullptr, stopFlag);
+    if (hash.empty() && !Stopped(stopFlag)) {
+      // A virus scanner may still hold the fresh file.
+      for (int step = 0; step < kHashRetrySteps && !Stopped(stopFlag); ++step) Sleep(100);
+      if (!Stopped(stopFlag)) hash = Sha256OfFile(partial, nullptr, stopFlag);
+    }
+    if (Stopped(stopFlag)) return false;
+    if (hash.empty()) {
+      NetLog(L"cannot read for hashing " + partial);
+      return false;
+    }
+    if (SameHexDigest(hash, expectedSha256)) break;
+
+    NetLog(L"sha256 mismatch " + relativeText + L" got " + FromUtf8(hash));
+    if (!DeleteFileW(partial.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+      UniqueFile file;
+      if (OpenForWriteRetrying(partial, file)) TruncateFile(file.get());
+    }
+    if (download == 2) return false;
+  }
+
+  if (!ReplaceFile(partial, target, stopFlag)) return false;
+  progress.bytes_done.store(progress.bytes_total.load());
+  return true;
+}
+
+bool DownloadUrlToFile(std::string_view url, const std::wstring& target, TransferProgress& progress,
+                       const std::atomic<bool>* stopFlag) {
+  try {
+    progress.bytes_total.store(0);
+    progress.bytes_done.store(0);
+    if (url.empty() || target.empty()) return false;
+    CreateParentDirectories(target);
+    const std::wstring partial = target + L".part";
+    const std::vector<std::string> urls{std::string(url)};
+    const int result = DownloadWithRetries(urls, partial, -1, true, progress, stopFlag);
+    if (result != kTransferComplete || !ReplaceFile(partial, target, stopFlag)) return false;
+    DeleteFileW((partial + L".tag").c_str());
+    if (progress.bytes_total.load() == 0) progress.bytes_total.store(progress.bytes_done.load());
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool ReplaceFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>* stopFlag) {
+  for (int failures = 1;; ++failures) {
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED) {
+      const DWORD attributes = GetFileAttributesW(target.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(target.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    } else if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+      NetLog(L"replace failed " + target + L" err=" + std::to_wstring(error));
+      return false;
+    }
+    if (Stopped(stopFlag)) return false;
+    if (failures >= kReplaceTries) {
+      NetLog(L"replace gave up (locked) " + target);
+      return false;
+    }
+    Sleep(kReplacePauseMs);
+  }
+}
+
+}  // namespace nv

@@ -1,0 +1,65 @@
+// Reliable file transfers on top of single download attempts: the mirror
+// list, attempts over several mirrors with pauses, SHA-256 verification and
+// moving the finished file over its target.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/nv_api.h"
+
+// <windows.h> maps ReplaceFile to ReplaceFileW; ours is nv::ReplaceFile.
+// Code that wants the Win32 call spells it ReplaceFileW.
+#ifdef ReplaceFile
+#undef ReplaceFile
+#endif
+
+namespace nv {
+
+// An attempt that brought at least this much counts as progress.
+inline constexpr std::uint64_t kProgressBytes = 262144;
+inline constexpr int kMaxAttempts = 200;
+
+// The process-wide mirror list: filled once by the sync engine through
+// LoadMirrorList before the first transfer, read-only afterwards (worker thread).
+extern std::vector<std::string> mirrorList;
+
+// The built-in download base URL, trimmed: the fallback mirror.
+std::string BuiltinDownloadBaseUrl();
+
+// mirrors.txt from the built-in download server, parsed and shuffled; the
+// built-in base URL alone when the file is unreachable or lists nothing.
+std::vector<std::string> LoadMirrorList();
+// The same from another address (tests point it at their servers).
+std::vector<std::string> LoadMirrorListFrom(std::string_view mirrorsUrl);
+
+// Attempts over the URLs in turn, resuming the same partial file, with
+// growing pauses after fruitless passes. 0 complete, 1 failed, 2 local file
+// error, 3 stopped.
+int DownloadWithRetries(const std::vector<std::string>& urls, const std::wstring& partialPath,
+                        std::int64_t expectedSize, bool useValidator, TransferProgress& progress,
+                        const std::atomic<bool>* stopFlag);
+
+// A file of a content manifest: relativePath below every mirror, verified
+// against expectedSha256 (hex, any case; empty: not verified) and moved over
+// target. True when target now holds the verified file.
+bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_view relativePath,
+                           const std::wstring& target, std::int64_t expectedSize,
+                           std::string_view expectedSha256, TransferProgress& progress,
+                           const std::atomic<bool>* stopFlag);
+
+// One URL of unknown size without a hash (the runtime installers), resumed
+// with Range and If-Range.
+bool DownloadUrlToFile(std::string_view url, const std::wstring& target, TransferProgress& progress,
+                       const std::atomic<bool>* stopFlag);
+
+// Moves source over target (replace, write through), clearing a read-only
+// target and waiting about 5 s for a target another program holds.
+bool ReplaceFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>* stopFlag);
+
+}  // namespace nv

@@ -1,0 +1,199 @@
+#include "net/url_text.h"
+
+#include <algorithm>
+#include <limits>
+#include <random>
+
+namespace nv {
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void AppendEscaped(std::string& out, unsigned char byte) {
+  out += '%';
+  out += kHexDigits[byte >> 4];
+  out += kHexDigits[byte & 0x0F];
+}
+
+bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+bool IsLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+std::string EncodeUrlBytes(std::string_view url) {
+  std::string out;
+  out.reserve(url.size());
+  for (char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x21 && byte <= 0x7E)
+      out += c;
+    else
+      AppendEscaped(out, byte);
+  }
+  return out;
+}
+
+std::string EncodeUrlPath(std::string_view relative) {
+  std::size_t first = 0;
+  while (first < relative.size() && (relative[first] == '/' || relative[first] == '\\')) ++first;
+  std::string out;
+  out.reserve(relative.size() - first);
+  for (std::size_t i = first; i < relative.size(); ++i) {
+    const char c = relative[i];
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\' || c == '/') {
+      out += '/';
+    } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '.' || c == '_' || c == '~') {
+      out += c;
+    } else {
+      AppendEscaped(out, byte);
+    }
+  }
+  return out;
+}
+
+std::string TrimBaseUrl(std::string_view base) {
+  std::size_t end = base.size();
+  while (end > 0 && (base[end - 1] == '/' || IsBlankOrTab(base[end - 1]))) --end;
+  return std::string(base.substr(0, end));
+}
+
+std::int64_t ParseDecimalPrefix(std::wstring_view text, bool* digits) {
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+  std::uint64_t magnitude = 0;
+  bool overflow = false;
+  bool any = false;
+  const std::uint64_t limit = negative ? static_cast<std::uint64_t>(kMax) + 1 : kMax;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    any = true;
+    const auto digit = static_cast<std::uint64_t>(text[i] - L'0');
+    if (overflow || magnitude > (limit - digit) / 10) {
+      overflow = true;
+      continue;
+    }
+    magnitude = magnitude * 10 + digit;
+  }
+  if (digits) *digits = any;
+  if (!any) return 0;
+  if (overflow) return negative ? kMin : kMax;
+  if (negative) return magnitude == static_cast<std::uint64_t>(kMax) + 1 ? kMin : -static_cast<std::int64_t>(magnitude);
+  return static_cast<std::int64_t>(magnitude);
+}
+
+std::int64_t ParseContentLengthText(std::wstring_view text) {
+  if (text.empty()) return -1;
+  bool digits = false;
+  const std::int64_t value = ParseDecimalPrefix(text, &digits);
+  if (!digits || value < 0) return -1;
+  return value;
+}
+
+bool ParseContentRangeText(std::wstring_view text, std::int64_t* start, std::int64_t* length) {
+  *start = -1;
+  *length = -1;
+  if (text.empty()) return false;
+  const std::size_t first = text.find_first_of(L"0123456789*");
+  if (first == std::wstring_view::npos) return false;
+  if (text[first] != L'*') *start = ParseDecimalPrefix(text.substr(first), nullptr);
+  const std::size_t slash = text.find(L'/');
+  if (slash != std::wstring_view::npos && slash + 1 < text.size() && text[slash + 1] != L'*') {
+    bool digits = false;
+    const std::int64_t value = ParseDecimalPrefix(text.substr(slash + 1), &digits);
+    // A negative complete length is no length at all.
+    if (digits && value >= 0) *length = value;
+  }
+  return true;
+}
+
+void StripUtf8Bom(std::string& text) {
+  if (text.size() >= 3 && static_cast<unsigned char>(text[0]) == 0xEF &&
+      static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF)
+    text.erase(0, 3);
+}
+
+std::vector<std::string> ParseMirrorList(std::string_view text) {
+  std::vector<std::string> mirrors;
+  std::size_t lineStart = 0;
+  for (;;) {
+    const std::size_t lineEnd = text.find('\n', lineStart);
+    std::string_view line =
+        text.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - lineStart);
+    std::size_t begin = 0;
+    while (begin < line.size() && IsLineSpace(line[begin])) ++begin;
+    line.remove_prefix(begin);
+    if (!line.empty() && line.front() != '#') {
+      std::size_t end = line.size();
+      while (end > 0 && IsLineSpace(line[end - 1])) --end;
+      line = line.substr(0, end);
+      if (StartsWithNoCase(line, "https://") || StartsWithNoCase(line, "http://")) {
+        std::string base = TrimBaseUrl(line);
+        if (std::find(mirrors.begin(), mirrors.end(), base) == mirrors.end())
+          mirrors.push_back(std::move(base));
+      }
+    }
+    if (lineEnd == std::string_view::npos) break;
+    lineStart = lineEnd + 1;
+  }
+  return mirrors;
+}
+
+void ShuffleMirrors(std::vector<std::string>& mirrors, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  for (std::size_t i = 1; i < mirrors.size(); ++i) {
+    const auto bound = static_cast<std::uint32_t>(i + 1);
+    const std::uint32_t threshold = static_cast<std::uint32_t>(0u - bound) % bound;
+    std::uint64_t product;
+    do {
+      product = static_cast<std::uint64_t>(static_cast<std::uint32_t>(random())) * bound;
+    } while (static_cast<std::uint32_t>(product) < threshold);
+    const auto j = static_cast<std::size_t>(product >> 32);
+    if (j != i) std::swap(mirrors[i], mirrors[j]);
+  }
+}
+
+std::vector<std::string> BuildMirrorUrls(const std::vector<std::string>& mirrors,
+                                         std::string_view relativePath) {
+  const std::string path = EncodeUrlPath(relativePath);
+  std::vector<std::string> urls;
+  urls.reserve(mirrors.size());
+  for (const std::string& mirror : mirrors) {
+    std::string base = TrimBaseUrl(mirror);
+    if (base.empty()) continue;
+    urls.push_back(base + "/" + path);
+  }
+  return urls;
+}
+
+std::uint32_t BackoffPauseMs(std::uint32_t consecutiveFailures, std::uint32_t mirrorCount) {
+  if (mirrorCount == 0) mirrorCount = 1;
+  const std::uint32_t passes = std::min<std::uint32_t>(consecutiveFailures / mirrorCount, 3);
+  return std::min<std::uint32_t>(1000u << passes, 8000u);
+}
+
+bool SameHexDigest(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
+}  // namespace nv

@@ -1,0 +1,45 @@
+// The three Microsoft runtimes the game and the launcher need, and the words
+// the launcher uses about installing them. No Windows header: the decisions
+// are tested on Linux too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nv {
+
+struct Prerequisite {
+  const char* id;           // "vcredist", "directx", "webview2"
+  const char* name;         // display name
+  const char* linkPath;     // path and query below the configured Microsoft host
+  const wchar_t* fileName;  // installer file name in the download folder
+  const wchar_t* arguments;
+};
+
+// The fixed table, in display order.
+const std::vector<Prerequisite>& PrerequisiteTable();
+const Prerequisite* FindPrerequisite(std::string_view id);
+// The https download link: configured host + fixed path.
+std::string PrerequisiteLink(const Prerequisite& row);
+
+inline constexpr std::uint32_t kInstallerGaveUp = 258;  // WAIT_TIMEOUT as an exit code
+
+// Whether a finished installer counts as success, in the order the launcher
+// checks it: present now, exit code 0, or one of the Visual C++ installer's
+// "already newer" and "restart" codes.
+bool InstallerSucceeded(std::string_view id, bool presentNow, std::uint32_t exitCode);
+
+// The sentences reported to the player.
+std::string UnknownComponentSentence(std::string_view id);
+std::string DownloadingSentence(const Prerequisite& row);
+std::string DownloadFailedSentence(const Prerequisite& row);
+std::string DamagedDownloadSentence(const Prerequisite& row);
+std::string InstallingSentence(const Prerequisite& row);
+std::string FinishingSentence(const Prerequisite& row);
+std::string StartFailedSentence(const Prerequisite& row, std::uint32_t startError);
+std::string InstalledSentence(const Prerequisite& row, std::uint32_t exitCode);
+std::string SetupFailedSentence(const Prerequisite& row, std::uint32_t exitCode);
+
+}  // namespace nv

@@ -1,0 +1,53 @@
+// Detecting and silently installing the Microsoft runtimes. Runs on the
+// worker thread or the start-up setup thread; detection may run anywhere.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/nv_api.h"
+#include "prereq/prerequisite_table.h"
+
+namespace nv {
+
+using ReportCallback = std::function<void(const std::string& message)>;
+
+std::vector<PrerequisiteStatus> ListPrerequisites();
+bool IsPrerequisiteInstalled(std::string_view id);
+
+// True when the runtime is present afterwards (or already was). Every
+// outcome the player should see goes through report.
+bool InstallPrerequisite(std::string_view id, TransferProgress& transfer,
+                         const std::atomic<bool>& stop, const ReportCallback& report);
+
+// Starts the installer hidden and waits for it (never kills it). False when
+// it could not be started: startError then holds the Windows error.
+bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::uint32_t& exitCode,
+                  std::uint32_t& startError, const std::atomic<bool>& stop,
+                  const ReportCallback& report, std::string_view displayName);
+
+// Authenticode-valid and signed by a certificate whose name says Microsoft.
+bool IsSignedByMicrosoft(const std::wstring& path);
+
+// A REG_SZ or REG_EXPAND_SZ value of at most 255 characters (not expanded).
+bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* valueName, REGSAM view,
+                        std::wstring& out);
+
+// The folder installers are downloaded to: %TEMP%\Norvane.
+std::wstring PrerequisiteDownloadFolder();
+
+// How installers are fetched: the single-URL resumable download. Tests may
+// put their own in; nullptr puts the real one back.
+using InstallerDownload = bool (*)(std::string_view url, const std::wstring& target,
+                                   TransferProgress& transfer, const std::atomic<bool>* stop);
+void SetInstallerDownloadForTesting(InstallerDownload download);
+// How many further one-second waits RunInstaller makes (1800 in production).
+void SetInstallerWaitLimitForTesting(std::uint32_t waits);
+
+}  // namespace nv

@@ -1,0 +1,62 @@
+#include <windows.h>
+#include <softpub.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+#include "prereq/prerequisites.h"
+
+namespace nv {
+
+namespace {
+
+// Releases the verification state on every path out of IsSignedByMicrosoft.
+class TrustState {
+ public:
+  TrustState(WINTRUST_DATA& data, GUID& action) : data_(data), action_(action) {}
+  TrustState(const TrustState&) = delete;
+  TrustState& operator=(const TrustState&) = delete;
+  ~TrustState() {
+    data_.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+  }
+
+ private:
+  WINTRUST_DATA& data_;
+  GUID& action_;
+};
+
+}  // namespace
+
+bool IsSignedByMicrosoft(const std::wstring& path) {
+  // The launcher runs elevated: an installer runs only when Authenticode
+  // says the file is intact and a Microsoft certificate signed it. Revocation
+  // is not checked online (the machine may be offline), only cached.
+  WINTRUST_FILE_INFO file{};
+  file.cbStruct = sizeof file;
+  file.pcwszFilePath = path.c_str();
+  WINTRUST_DATA data{};
+  data.cbStruct = sizeof data;
+  data.dwUIChoice = WTD_UI_NONE;
+  data.fdwRevocationChecks = WTD_REVOKE_NONE;
+  data.dwUnionChoice = WTD_CHOICE_FILE;
+  data.pFile = &file;
+  data.dwStateAction = WTD_STATEACTION_VERIFY;
+  data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
+  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+
+  const LONG trust = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+  TrustState state(data, action);
+  if (trust != 0) return false;
+
+  CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
+  if (!provider) return false;
+  CRYPT_PROVIDER_SGNR* signer = WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+  if (!signer) return false;
+  CRYPT_PROVIDER_CERT* cert = WTHelperGetProvCertFromChain(signer, 0);
+  if (!cert || !cert->pCert) return false;
+  wchar_t name[256] = {};
+  CertGetNameStringW(cert->pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 256);
+  return std::wstring_view(name).find(L"Microsoft") != std::wstring_view::npos;
+}
+
+}  // namespace nv

@@ -1,0 +1,105 @@
+#include "shell/webview2_loader.h"
+
+#include <string>
+#include <vector>
+
+#include "shell/webview2_version.h"
+#include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
+
+namespace nv {
+
+namespace {
+
+constexpr wchar_t kStableClientState[] =
+    L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+
+// The runtime DLL follows the architecture of this process, not of Windows.
+#if defined(__aarch64__) || defined(_M_ARM64)
+constexpr wchar_t kRuntimeDll[] = L"\\EBWebView\\arm64\\EmbeddedBrowserWebView.dll";
+#elif defined(__x86_64__) || defined(_M_X64)
+constexpr wchar_t kRuntimeDll[] = L"\\EBWebView\\x64\\EmbeddedBrowserWebView.dll";
+#else
+constexpr wchar_t kRuntimeDll[] = L"\\EBWebView\\x86\\EmbeddedBrowserWebView.dll";
+#endif
+
+HRESULT ReturnVersion(const std::wstring& version, LPWSTR* versionInfo) {
+  const std::size_t bytes = (version.size() + 1) * sizeof(wchar_t);
+  auto* text = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
+  if (!text) return E_OUTOFMEMORY;
+  std::copy(version.c_str(), version.c_str() + version.size() + 1, text);
+  *versionInfo = text;
+  return S_OK;
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring value(needed, L'\0');
+  const DWORD n = GetEnvironmentVariableW(name, value.data(), needed);
+  value.resize(n < needed ? n : 0);
+  return value;
+}
+
+std::wstring FileProductVersion(const std::wstring& file) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<BYTE> block(size);
+  if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return {};
+  wchar_t* text = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
+                      reinterpret_cast<void**>(&text), &length) ||
+      !text || length == 0) {
+    return {};
+  }
+  return std::wstring(text, wcsnlen(text, length));
+}
+
+// The stable runtime's version folder from its updater's registry entry.
+std::wstring InstalledRuntimeVersion(HKEY root) {
+  UniqueRegKey key;
+  if (RegOpenKeyExW(root, kStableClientState, 0, KEY_READ | KEY_WOW64_32KEY, key.put()) != ERROR_SUCCESS)
+    return {};
+  wchar_t folder[MAX_PATH * 2] = {};
+  DWORD type = 0;
+  DWORD size = sizeof folder - sizeof(wchar_t);
+  if (RegQueryValueExW(key.get(), L"EBWebView", nullptr, &type, reinterpret_cast<BYTE*>(folder), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return {};
+  }
+  const std::wstring path = folder;
+  const auto version = UsableRuntimeVersion(path);
+  if (!version || !IsRegularFile(path + kRuntimeDll)) return {};
+  return std::wstring(*version);
+}
+
+}  // namespace
+
+HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
+                                                     LPWSTR* versionInfo) {
+  if (!versionInfo) return E_POINTER;
+  *versionInfo = nullptr;
+
+  std::wstring fixedFolder = EnvironmentValue(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER");
+  if (fixedFolder.empty() && browserExecutableFolder) fixedFolder = browserExecutableFolder;
+
+  if (!fixedFolder.empty()) {
+    const std::wstring dll = fixedFolder + kRuntimeDll;
+    if (!IsRegularFile(dll)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    const std::wstring version = FileProductVersion(dll);
+    if (version.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    return ReturnVersion(version, versionInfo);
+  }
+
+  // Machine-wide installs first, then per user.
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    const std::wstring version = InstalledRuntimeVersion(root);
+    if (!version.empty()) return ReturnVersion(version, versionInfo);
+  }
+  return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace nv

@@ -1,0 +1,17 @@
+// Version text rules of our WebView2 runtime loader. No Windows header.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace nv {
+
+// "131.0.2903.146" -> {131, 0, 2903, 146}; anything else -> nothing.
+std::optional<std::array<unsigned, 4>> ParseRuntimeVersion(std::wstring_view text);
+
+// The last component of a runtime's version folder, when it is a version at
+// least as new as the oldest runtime the web view interfaces need (86.0.616.0).
+std::optional<std::wstring_view> UsableRuntimeVersion(std::wstring_view versionFolder);
+
+}  // namespace nv

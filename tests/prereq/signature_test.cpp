@@ -1,0 +1,162 @@
+// Authenticode under Wine with a per-build test CA, and the whole install
+// flow with signed stand-in installers.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <fstream>
+#include <vector>
+
+#include "prereq/prerequisites.h"
+#include "support/registry_cleanup.h"
+#include "sync/fs_helpers.h"
+
+namespace nv {
+namespace {
+
+std::wstring SignedFolder() {
+  wchar_t self[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path(self, n);
+  return path.substr(0, path.rfind(L'\\')) + L"\\signed";
+}
+
+std::wstring Signed(const wchar_t* name) { return SignedFolder() + L"\\" + name; }
+
+// Wine's WinVerifyTrust checks the file hash and the signature but accepts a
+// chain that ends in a root no store trusts (Windows answers
+// CERT_E_UNTRUSTEDROOT). What depends on that is checked on Windows only.
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// The test CA goes into the prefix's Root store once per run.
+class TestCaEnvironment : public testing::Environment {
+ public:
+  void SetUp() override {
+    std::ifstream in(ToUtf8(Signed(L"test_ca.der")), std::ios::binary);
+    std::vector<char> der((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(der.empty()) << "test_ca.der missing";
+    ASSERT_TRUE(CertAddEncodedCertificateToSystemStoreW(
+        L"Root", reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size())));
+  }
+};
+const testing::Environment* const kTestCa = testing::AddGlobalTestEnvironment(new TestCaEnvironment);
+
+TEST(IsSignedByMicrosoft, OnlyAnIntactFileSignedWithAMicrosoftNamePasses) {
+  EXPECT_TRUE(IsSignedByMicrosoft(Signed(L"signed_microsoft.exe")));
+  EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"signed_other.exe")));
+  EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"unsigned.exe")));
+  EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"signed_altered.exe")));
+  EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"missing.exe")));
+  // Called again and again: the verification state is released every time.
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(IsSignedByMicrosoft(Signed(L"signed_microsoft.exe")));
+}
+
+TEST(IsSignedByMicrosoft, AMicrosoftNameFromAnUntrustedRootFails) {
+  if (RunningUnderWine()) GTEST_SKIP() << "Wine does not check that the root is trusted";
+  EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"signed_untrusted.exe")));
+}
+
+// Sets an environment variable for the installers started during one test.
+class ScopedEnv {
+ public:
+  ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) { SetEnvironmentVariableW(name, value); }
+  ~ScopedEnv() { SetEnvironmentVariableW(name_, nullptr); }
+
+ private:
+  const wchar_t* name_;
+};
+
+// The download stand-in: "fetches" the file named by the test.
+const wchar_t* servedFile = L"signed_microsoft.exe";
+int downloads = 0;
+bool CopyingDownload(std::string_view, const std::wstring& target, TransferProgress& transfer,
+                     const std::atomic<bool>*) {
+  ++downloads;
+  transfer.bytes_done = 1;
+  return CopyFileW(Signed(servedFile).c_str(), target.c_str(), FALSE) != 0;
+}
+
+class SignedInstallFlow : public testing::Test {
+ protected:
+  void SetUp() override {
+    downloads = 0;
+    servedFile = L"signed_microsoft.exe";
+    SetInstallerDownloadForTesting(&CopyingDownload);
+    CreateDirectoryW(PrerequisiteDownloadFolder().c_str(), nullptr);
+    for (const wchar_t* f : {L"vc_redist.x86.exe", L"dxwebsetup.exe"}) DeleteFileW(Installer(f).c_str());
+  }
+  void TearDown() override {
+    SetInstallerDownloadForTesting(nullptr);
+    for (const wchar_t* f : {L"vc_redist.x86.exe", L"dxwebsetup.exe"}) DeleteFileW(Installer(f).c_str());
+  }
+  static std::wstring Installer(const wchar_t* name) { return PrerequisiteDownloadFolder() + L"\\" + name; }
+  bool Install(const char* id) {
+    return InstallPrerequisite(id, transfer, stop, [this](const std::string& s) { reports.push_back(s); });
+  }
+
+  TransferProgress transfer;
+  std::atomic<bool> stop{false};
+  std::vector<std::string> reports;
+  test::ScopedRegistryKey vc64{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
+                               KEY_WOW64_64KEY};
+  test::ScopedRegistryKey vc32{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
+                               KEY_WOW64_32KEY};
+};
+
+TEST_F(SignedInstallFlow, TheInstallerThatInstallsIsDeletedAfterwards) {
+  ScopedEnv installs(L"NV_STANDIN_VC", L"1");
+  ScopedEnv code(L"NV_STANDIN_EXIT", L"1603");  // detection wins over the exit code
+  EXPECT_TRUE(Install("vcredist"));
+  EXPECT_EQ(reports, std::vector<std::string>({"Downloading Visual C++ 2015-2022 Runtime (x86)...",
+                                               "Installing Visual C++ 2015-2022 Runtime (x86)...",
+                                               "Visual C++ 2015-2022 Runtime (x86) installed."}));
+  EXPECT_FALSE(IsRegularFile(Installer(L"vc_redist.x86.exe")));
+}
+
+TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
+  {
+    ScopedEnv code(L"NV_STANDIN_EXIT", L"3010");
+    EXPECT_TRUE(Install("vcredist"));
+    EXPECT_EQ(reports.back(), "Visual C++ 2015-2022 Runtime (x86) installed (Windows asks for a restart later).");
+  }
+  reports.clear();
+  {
+    ScopedEnv code(L"NV_STANDIN_EXIT", L"3010");
+    EXPECT_FALSE(Install("directx"));
+    EXPECT_EQ(reports.back(), "DirectX 9.0c Runtime setup failed (code 3010).");
+    EXPECT_TRUE(IsRegularFile(Installer(L"dxwebsetup.exe")));  // kept for the next try
+  }
+  reports.clear();
+  {
+    // The kept installer still carries its signature: it runs without a download.
+    ScopedEnv code(L"NV_STANDIN_EXIT", L"1618");
+    EXPECT_FALSE(Install("directx"));
+    EXPECT_EQ(downloads, 2);
+    EXPECT_EQ(reports, std::vector<std::string>({"Installing DirectX 9.0c Runtime...",
+                                                 "Another installation is running in Windows. Wait for it to "
+                                                 "finish, then try again."}));
+  }
+}
+
+TEST_F(SignedInstallFlow, DamagedOrForeignDownloadsNeverRun) {
+  const std::wstring record = PrerequisiteDownloadFolder() + L"\\ran.txt";
+  DeleteFileW(record.c_str());
+  ScopedEnv recordTo(L"NV_STANDIN_RECORD", record.c_str());
+  std::vector<const wchar_t*> untrusted = {L"signed_other.exe", L"signed_altered.exe", L"unsigned.exe"};
+  if (!RunningUnderWine()) untrusted.push_back(L"signed_untrusted.exe");
+  for (const wchar_t* file : untrusted) {
+    reports.clear();
+    servedFile = file;
+    EXPECT_FALSE(Install("directx"));
+    EXPECT_EQ(reports.back(), "The DirectX 9.0c Runtime download is damaged. Please try again.");
+    EXPECT_FALSE(IsRegularFile(Installer(L"dxwebsetup.exe")));
+  }
+  EXPECT_FALSE(IsRegularFile(record)) << "an untrusted installer was started";
+}
+
+}  // namespace
+}  // namespace nv

@@ -1,0 +1,85 @@
+// Our loader's runtime lookup against the test prefix, which has no runtime
+// until a test lays one out.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "prereq/prerequisites.h"
+#include "shell/webview2_loader.h"
+#include "support/registry_cleanup.h"
+#include "support/temp_folder.h"
+#include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
+
+namespace nv {
+namespace {
+
+constexpr wchar_t kClientState[] =
+    L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+constexpr wchar_t kArchDll[] = L"\\EBWebView\\x64\\EmbeddedBrowserWebView.dll";
+
+// A runtime version folder holding the DLL the loader looks for.
+std::wstring LayOutRuntime(const test::TempFolder& root, const std::wstring& version) {
+  const std::wstring folder = root / (L"Application\\" + version);
+  EXPECT_TRUE(CreateParentDirectories(folder + kArchDll));
+  EXPECT_TRUE(test::WriteTestFile(folder + kArchDll, "MZ"));
+  return folder;
+}
+
+HRESULT QueryVersion(std::wstring& version) {
+  UniqueCoTaskMemString text;
+  const HRESULT hr = GetAvailableCoreWebView2BrowserVersionString(nullptr, text.put());
+  version = text ? text.get() : L"<null>";
+  return hr;
+}
+
+TEST(WebView2Loader, NoRuntimeMeansFileNotFoundAndNull) {
+  test::ScopedRegistryKey machine(HKEY_LOCAL_MACHINE, kClientState, KEY_WOW64_32KEY);
+  test::ScopedRegistryKey user(HKEY_CURRENT_USER, kClientState, KEY_WOW64_32KEY);
+  std::wstring version;
+  EXPECT_EQ(QueryVersion(version), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(version, L"<null>");
+  EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(nullptr, nullptr), E_POINTER);
+}
+
+TEST(WebView2Loader, InstalledRuntimeFromEitherHive) {
+  test::TempFolder root;
+  test::ScopedRegistryKey machine(HKEY_LOCAL_MACHINE, kClientState, KEY_WOW64_32KEY);
+  test::ScopedRegistryKey user(HKEY_CURRENT_USER, kClientState, KEY_WOW64_32KEY);
+
+  ASSERT_TRUE(user.SetString(L"EBWebView", LayOutRuntime(root, L"131.0.2903.146")));
+  std::wstring version;
+  EXPECT_EQ(QueryVersion(version), S_OK);
+  EXPECT_EQ(version, L"131.0.2903.146");
+  EXPECT_TRUE(IsPrerequisiteInstalled("webview2"));
+
+  // The machine-wide install is found first.
+  ASSERT_TRUE(machine.SetString(L"EBWebView", LayOutRuntime(root, L"140.0.1.0")));
+  EXPECT_EQ(QueryVersion(version), S_OK);
+  EXPECT_EQ(version, L"140.0.1.0");
+}
+
+TEST(WebView2Loader, TooOldOrIncompleteRuntimesDoNotCount) {
+  test::TempFolder root;
+  test::ScopedRegistryKey machine(HKEY_LOCAL_MACHINE, kClientState, KEY_WOW64_32KEY);
+  test::ScopedRegistryKey user(HKEY_CURRENT_USER, kClientState, KEY_WOW64_32KEY);
+  ASSERT_TRUE(machine.SetString(L"EBWebView", LayOutRuntime(root, L"85.0.564.0")));
+  ASSERT_TRUE(user.SetString(L"EBWebView", root / L"Application\\120.0.0.0"));  // no DLL there
+  std::wstring version;
+  EXPECT_EQ(QueryVersion(version), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(WebView2Loader, TheFixedFolderVariableReplacesTheInstalledRuntime) {
+  test::TempFolder root;
+  test::ScopedRegistryKey user(HKEY_CURRENT_USER, kClientState, KEY_WOW64_32KEY);
+  ASSERT_TRUE(user.SetString(L"EBWebView", LayOutRuntime(root, L"131.0.2903.146")));
+  SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", (root / L"fixed").c_str());
+  std::wstring version;
+  const HRESULT hr = QueryVersion(version);
+  SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", nullptr);
+  EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));  // the fixed folder has no runtime
+  EXPECT_EQ(version, L"<null>");
+}
+
+}  // namespace
+}  // namespace nv

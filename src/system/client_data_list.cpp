@@ -47,7 +47,7 @@ void ApplyClientDataList(const std::wstring& folder) {
   }
 }
 
-void RestoreFullClientDataList(const std::wstring& folder) {
+void RestoreFullClientDataList(std::wstring_view folder) {
   const std::wstring ini = JoinPath(folder, L"DATA.INI");
   const std::wstring full = ini + L".full";
   if (IsRegularFile(LongPath(full)))

@@ -14,7 +14,7 @@ void ApplyClientDataList(const std::wstring& folder);
 
 // Puts DATA.INI.full back as DATA.INI (before the client files are checked,
 // and when the HD pack is removed).
-void RestoreFullClientDataList(const std::wstring& folder);
+void RestoreFullClientDataList(std::wstring_view folder);
 
 inline constexpr std::uint64_t kSmallFileLimit = 0xFFFFF;  // 1,048,575 bytes
 

@@ -1,13 +1,36 @@
-// launcher_state.txt in the game folder: what was verified, per file.
+// launcher_state.txt in the game folder: what was verified, per file (size,
+// last-write time, SHA-256), so that a check only hashes what changed.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "sync/content_types.h"
 
 namespace nv {
 
-// Never fails: a missing, unreadable or damaged file gives an empty state.
+inline constexpr std::string_view kFileStateName = "launcher_state.txt";
+
+// Never fails: a missing, unreadable, oversized or damaged file gives an empty
+// state; a damaged line costs only that file's entry.
 FileState LoadFileState(std::wstring_view folder);
+
+// Writes the whole state to a ".tmp" sibling and moves it over the file, so
+// the file is always either the old or the new complete text.
+bool SaveFileState(std::wstring_view folder, const FileState& state);
+
+// The text of launcher_state.txt, and back. ParseFileState skips lines that
+// break a rule; FormatFileState writes what ParseFileState reads back equal.
+FileState ParseFileState(std::string_view text);
+std::string FormatFileState(const FileState& state);
+
+// Lookups and updates that keep the path index in step with the entries.
+FileStateEntry* FindFileStateEntry(FileState& state, const std::string& path);
+// Updates the entry for path (keeping its place) or appends a new one.
+void RecordFileState(FileState& state, const std::string& path, std::int64_t size,
+                     std::int64_t mtime, std::string sha256);
+// Size 0, time 0, no hash: the file must be checked again next time.
+void InvalidateFileState(FileState& state, const std::string& path);
 
 }  // namespace nv

@@ -1,0 +1,97 @@
+// The pure half of the file-state file: its text format and the indexed list.
+#include <string>
+
+#include "sync/file_state.h"
+#include "sync/line_syntax.h"
+
+namespace nv {
+
+namespace {
+
+constexpr std::string_view kHeader =
+    "# Norvane launcher state: path|size|mtime|sha256 (delete this file to re-check everything)\n";
+
+}  // namespace
+
+FileStateEntry* FindFileStateEntry(FileState& state, const std::string& path) {
+  const auto found = state.index.find(path);
+  return found == state.index.end() ? nullptr : &state.entries[found->second];
+}
+
+void RecordFileState(FileState& state, const std::string& path, std::int64_t size,
+                     std::int64_t mtime, std::string sha256) {
+  FileStateEntry* entry = FindFileStateEntry(state, path);
+  if (!entry) {
+    state.index.emplace(path, state.entries.size());
+    entry = &state.entries.emplace_back();
+    entry->path = path;
+  }
+  entry->size = size;
+  entry->mtime = mtime;
+  entry->sha256 = std::move(sha256);
+}
+
+void InvalidateFileState(FileState& state, const std::string& path) {
+  if (FileStateEntry* entry = FindFileStateEntry(state, path)) {
+    entry->size = 0;
+    entry->mtime = 0;
+    entry->sha256.clear();
+  }
+}
+
+FileState ParseFileState(std::string_view text) {
+  FileState state;
+  const std::vector<std::string_view> lines = SplitLines(text);
+  // Sized once: growing by doubling would hold two copies of the list at the
+  // moment of each move.
+  state.entries.reserve(lines.size());
+  state.index.reserve(lines.size());
+  for (std::string_view line : lines) {
+    if (line.empty() || line.front() == '#') continue;
+    const auto fields = SplitFields(line, '|');
+    if (fields.size() == 2) {
+      if (fields[0] == "version") state.version.assign(fields[1]);
+      continue;
+    }
+    if (fields.size() != 4 || !IsValidContentPath(fields[0])) continue;
+    const auto size = ParseDecimal(fields[1]);
+    const auto mtime = ParseDecimal(fields[2]);
+    if (!size || !mtime) continue;
+    std::string sha256;
+    if (!fields[3].empty()) {
+      auto parsed = ParseSha256(fields[3]);
+      if (!parsed) continue;
+      sha256 = std::move(*parsed);
+    }
+    // 18 digits at most, so both fit the signed fields.
+    RecordFileState(state, std::string(fields[0]), static_cast<std::int64_t>(*size),
+                    static_cast<std::int64_t>(*mtime), std::move(sha256));
+  }
+  return state;
+}
+
+std::string FormatFileState(const FileState& state) {
+  std::string text(kHeader);
+  text += "version|";
+  // A version is one field of one manifest line, so it holds no '|' or LF;
+  // anything else would break the line apart when read back.
+  if (state.version.find_first_of("|\n") == std::string::npos) text += state.version;
+  text += '\n';
+  text.reserve(text.size() + state.entries.size() * 110);
+  for (const FileStateEntry& entry : state.entries) {
+    // Entries that could not be read back are left out rather than written
+    // as lines that would be skipped (or, worse, split differently).
+    if (!IsValidContentPath(entry.path)) continue;
+    text += entry.path;
+    text += '|';
+    text += std::to_string(entry.size);
+    text += '|';
+    text += std::to_string(entry.mtime);
+    text += '|';
+    text += entry.sha256;
+    text += '\n';
+  }
+  return text;
+}
+
+}  // namespace nv

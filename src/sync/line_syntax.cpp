@@ -1,0 +1,102 @@
+#include "sync/line_syntax.h"
+
+#include <algorithm>
+
+namespace nv {
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  std::vector<std::string_view> lines;
+  // One allocation for the whole list: a 100,000-line manifest would
+  // otherwise pass through every doubling on its way.
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+      line.remove_suffix(1);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line, char separator) {
+  std::vector<std::string_view> fields;
+  for (;;) {
+    const std::size_t end = line.find(separator);
+    if (end == std::string_view::npos) {
+      fields.push_back(line);
+      return fields;
+    }
+    fields.push_back(line.substr(0, end));
+    line.remove_prefix(end + 1);
+  }
+}
+
+std::optional<std::uint64_t> ParseDecimal(std::string_view text) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return value;
+}
+
+namespace {
+
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$ name devices in every
+// folder, with any extension: "nul.dat" or "com1" would send a download to a
+// device instead of a file.
+bool IsDeviceName(std::string_view segment) {
+  std::string_view base = segment.substr(0, segment.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  std::string upper(base);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+      upper == "CONOUT$")
+    return true;
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+         upper[3] >= '0' && upper[3] <= '9';
+}
+
+bool IsValidSegment(std::string_view segment) {
+  if (segment.empty() || segment == "." || segment == "..") return false;
+  for (char c : segment) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20) return false;
+    switch (c) {
+      case '<': case '>': case '"': case '|': case '?': case '*':
+        return false;
+      default:
+        break;
+    }
+  }
+  // Windows drops a trailing dot or blank from a name: "a." and "a" would be
+  // the same file on disk while the manifest counts them as two.
+  return segment.back() != '.' && segment.back() != ' ' && !IsDeviceName(segment);
+}
+
+}  // namespace
+
+bool IsValidContentPath(std::string_view path) {
+  if (path.empty() || path.size() > 400 || path.front() == '/') return false;
+  if (path.find_first_of("\\:") != std::string_view::npos) return false;
+  for (std::string_view segment : SplitFields(path, '/'))
+    if (!IsValidSegment(segment)) return false;
+  return true;
+}
+
+std::optional<std::string> ParseSha256(std::string_view text) {
+  if (text.size() != 64) return std::nullopt;
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    else if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
+  }
+  return lower;
+}
+
+}  // namespace nv

@@ -1,0 +1,37 @@
+// The line syntax shared by manifest.txt and launcher_state.txt: an optional
+// byte order mark, LF-separated lines with trailing CR/blank/tab removed,
+// fields split at '|', the decimal rule and the path rule. Pure text rules.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nv {
+
+// The lines of text, in order: a leading UTF-8 byte order mark is skipped,
+// lines end at LF, and every line loses its trailing run of CR, blank and tab.
+// Empty lines are kept (the caller skips them with the '#' comments); leading
+// blanks stay. The views point into text.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+// Every field between separators, empty ones included: "a||b|" gives four.
+std::vector<std::string_view> SplitFields(std::string_view line, char separator);
+
+// 1 to 18 ASCII digits (leading zeros allowed), nothing else. 18 digits keep
+// every accepted value below 2^63, so it also fits the signed fields.
+std::optional<std::uint64_t> ParseDecimal(std::string_view text);
+
+// A relative path that is safe to join onto the game folder: 1..400 bytes, no
+// leading '/', no '\' or ':', and every '/'-separated segment non-empty, not
+// "." or "..", without control bytes or < > " | ? *, not ending in '.' or ' ',
+// and not a device name (CON, NUL, COM1, "aux.txt"...). Non-ASCII UTF-8
+// bytes are allowed.
+bool IsValidContentPath(std::string_view path);
+
+// Exactly 64 hex digits (either case); the result is lower case.
+std::optional<std::string> ParseSha256(std::string_view text);
+
+}  // namespace nv

@@ -1,0 +1,107 @@
+#include "sync/manifest.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sync/line_syntax.h"
+
+namespace nv {
+
+namespace {
+
+int CompareAsciiLower(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y) ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Removes every entry whose path equals an earlier one after lowering A-Z:
+// Windows folders ignore that case, so both would fight over one file on
+// disk. True when one was found. Sorting positions instead of keeping a set
+// of lowered copies holds a 100,000-entry manifest to a few hundred KB extra.
+bool RemoveCaseDuplicates(std::vector<ManifestEntry>& entries) {
+  std::vector<std::uint32_t> order(entries.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const int c = CompareAsciiLower(entries[a].path, entries[b].path);
+    return c != 0 ? c < 0 : a < b;
+  });
+  std::vector<bool> duplicate(entries.size(), false);
+  bool found = false;
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    if (CompareAsciiLower(entries[order[i - 1]].path, entries[order[i]].path) == 0) {
+      duplicate[order[i]] = true;  // the later one in file order: order[] is stable by position
+      found = true;
+    }
+  }
+  if (!found) return false;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (duplicate[i]) continue;
+    if (kept != i) entries[kept] = std::move(entries[i]);  // never onto itself
+    ++kept;
+  }
+  entries.resize(kept);
+  return true;
+}
+
+}  // namespace
+
+ContentManifest ParseManifest(std::string_view text) {
+  ContentManifest manifest;
+  std::int64_t count = -1;  // no "count" line
+  bool failed = false;
+
+  const std::vector<std::string_view> lines = SplitLines(text);
+  manifest.entries.reserve(lines.size());
+  for (std::string_view line : lines) {
+    if (line.empty() || line.front() == '#') continue;
+    const auto fields = SplitFields(line, '|');
+    if (fields.size() == 2) {
+      const std::string_view key = fields[0];
+      if (key == "version") {
+        manifest.version.assign(fields[1]);
+      } else if (key == "count" || key == "total") {
+        const auto value = ParseDecimal(fields[1]);
+        if (!value) {
+          failed = true;
+        } else if (key == "count") {
+          count = static_cast<std::int64_t>(*value);
+        } else {
+          manifest.total = *value;
+        }
+      }
+      continue;
+    }
+    if (fields.size() != 3 && fields.size() != 4) {
+      failed = true;
+      continue;
+    }
+    const auto size = ParseDecimal(fields[1]);
+    auto sha256 = ParseSha256(fields[2]);
+    if (!IsValidContentPath(fields[0]) || !size || !sha256) {
+      failed = true;
+      continue;
+    }
+    ManifestEntry entry;
+    entry.path.assign(fields[0]);
+    entry.size = *size;
+    entry.sha256 = std::move(*sha256);
+    entry.userFile = fields.size() == 4 && fields[3].find('u') != std::string_view::npos;
+    manifest.entries.push_back(std::move(entry));
+  }
+
+  if (RemoveCaseDuplicates(manifest.entries)) failed = true;
+  manifest.valid = !failed && !manifest.version.empty() && !manifest.entries.empty() &&
+                   (count < 0 || count == static_cast<std::int64_t>(manifest.entries.size()));
+  return manifest;
+}
+
+}  // namespace nv

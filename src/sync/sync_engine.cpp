@@ -1,0 +1,256 @@
+// The sync engine on disk and over the network: fetch the manifests, scan,
+// download what is missing or wrong, scan again, remember what was verified.
+#include "sync/sync_engine.h"
+
+#include <windows.h>
+
+#include <mutex>
+
+#include "jobs/job_engine.h"
+#include "net/http_client.h"
+#include "net/transfer.h"
+#include "sync/file_state.h"
+#include "sync/fs_helpers.h"
+#include "sync/manifest.h"
+#include "sync/scan.h"
+
+namespace nv {
+
+namespace {
+
+SyncSeams seams;
+
+bool Stopping() { return stopFlag.load(); }
+
+std::uint64_t FreeBytes(std::wstring_view path) {
+  return seams.freeBytesForPath ? seams.freeBytesForPath(path) : FreeBytesForPath(path);
+}
+
+bool GameRunning() { return seams.isGameRunning ? seams.isGameRunning() : IsGameRunning(); }
+
+bool Fetch(std::string_view url, std::string& body) {
+  return seams.fetchText ? seams.fetchText(url, body) : FetchText(url, body);
+}
+
+bool Download(const std::vector<std::string>& mirrors, std::string_view relativePath,
+              const std::wstring& target, std::int64_t size, std::string_view sha256) {
+  auto download = seams.downloadManifestEntry ? seams.downloadManifestEntry : &DownloadManifestEntry;
+  return download(mirrors, relativePath, target, size, sha256, jobTransfer, &stopFlag);
+}
+
+std::string TrimTrailingSlashes(std::string_view url) {
+  while (!url.empty() && url.back() == '/') url.remove_suffix(1);
+  return std::string(url);
+}
+
+}  // namespace
+
+SyncSeams& SyncSeamsForTests() { return seams; }
+void ClearMirrorsForTests() { mirrorList.clear(); }
+
+const std::vector<std::string>& Mirrors() { return mirrorList; }
+
+void EnsureMirrors() {
+  if (mirrorList.empty()) mirrorList = seams.loadMirrorList ? seams.loadMirrorList() : LoadMirrorList();
+  if (mirrorList.empty()) mirrorList.push_back(BuiltinDownloadBaseUrl());
+}
+
+bool FetchManifest(std::string_view relativePath, ContentManifest& manifest) {
+  manifest = {};
+  if (mirrorList.empty()) return false;
+  for (const std::string& mirror : mirrorList) {
+    if (Stopping()) return false;
+    const std::string url = TrimTrailingSlashes(mirror) + "/" + std::string(relativePath);
+    std::string text;
+    if (!Fetch(url, text)) continue;
+    manifest = ParseManifest(text);
+    if (manifest.valid) return true;
+  }
+  return false;
+}
+
+SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadItem>& items,
+                           bool countFixed, std::string& errorText) {
+  std::uint64_t needed = 0;
+  for (const DownloadItem& item : items) needed += item.size;
+
+  errorText = DiskSpaceErrorText(needed, FreeBytes(folder));
+  if (!errorText.empty()) return kSyncFailed;
+
+  {
+    std::lock_guard<std::mutex> lock(progressMutex);
+    progressRecord.phase = "files";
+    progressRecord.currentFile.clear();
+    progressRecord.fileRows.clear();
+    progressRecord.activeRow = -1;
+    if (progressRecord.sendFileList) {
+      // The page lists at most 300 rows; later files still download and count.
+      const std::size_t rows = std::min(items.size(), kMaxFileRows);
+      progressRecord.fileRows.reserve(rows);
+      for (std::size_t i = 0; i < rows; ++i)
+        progressRecord.fileRows.push_back(
+            {items[i].path, static_cast<std::int64_t>(items[i].size), "wait"});
+    }
+  }
+  setBytesDone = 0;
+  setBytesTotal = static_cast<std::int64_t>(needed);
+  filesDone = 0;
+  filesTotal = static_cast<std::int32_t>(items.size());
+
+  int failures = 0;
+  int consecutive = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (Stopping()) return kSyncStopped;
+    const DownloadItem& item = items[i];
+    SetCurrentFile(item.path);
+    SetFileRowState(i, "now");
+    jobTransfer.Reset();
+    jobTransfer.bytes_total = static_cast<std::int64_t>(item.size);
+
+    const std::wstring target = JoinGamePath(folder, item.path);
+    bool ok = false;
+    if (CreateParentDirectories(target)) {
+      ok = Download(mirrorList, item.setPrefix + "files/" + item.sha256, target,
+                    static_cast<std::int64_t>(item.size), item.sha256);
+    }
+    if (Stopping()) {
+      // The partial file stays for the next start; the row waits again.
+      SetFileRowState(i, "wait");
+      return kSyncStopped;
+    }
+    if (ok) {
+      setBytesDone += static_cast<std::int64_t>(item.size);
+      filesDone += 1;
+      SetFileRowState(i, "done");
+      consecutive = 0;
+      if (countFixed) {
+        std::lock_guard<std::mutex> lock(progressMutex);
+        progressRecord.repairFixed += 1;
+      }
+    } else {
+      SetFileRowState(i, "fail");
+      ++failures;
+      // Three in a row usually means the server or the disk is gone: do not
+      // try every mirror for every remaining file.
+      if (++consecutive >= kMaxConsecutiveFailures) break;
+    }
+  }
+  jobTransfer.Reset();
+
+  if (failures == 0) return kSyncDone;
+  errorText = GameRunning() ? kFilesInUseText : kDownloadFailedText;
+  return kSyncFailed;
+}
+
+namespace {
+
+void AddItems(std::vector<DownloadItem>& items, const std::vector<ManifestEntry>& entries,
+              const char* prefix) {
+  for (const ManifestEntry& entry : entries)
+    items.push_back({prefix, entry.path, entry.size, entry.sha256});
+}
+
+std::int64_t Clamp64(std::uint64_t value) {
+  return value > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX
+                                                       : static_cast<std::int64_t>(value);
+}
+
+}  // namespace
+
+SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
+                           std::string& errorText, bool& downloadStarted) {
+  downloadStarted = false;
+  EnsureMirrors();
+  SetPhase("check");
+
+  ContentManifest client;
+  ContentManifest hd;
+  if (request.client && !FetchManifest("client/manifest.txt", client)) {
+    errorText = kServerUnreachableText;
+    return Stopping() ? kSyncStopped : kSyncFailed;
+  }
+  if (request.hd && !FetchManifest("hd/manifest.txt", hd)) {
+    errorText = kServerUnreachableText;
+    return Stopping() ? kSyncStopped : kSyncFailed;
+  }
+  if (request.client) {
+    status.clientBytes = Clamp64(client.total);
+    status.contentVersion = client.version;
+  }
+  if (request.hd) status.hdBytes = Clamp64(hd.total);
+
+  // A reduced DATA.INI (HD archives missing) would not match its manifest
+  // entry: the full list goes back before the scan.
+  if (seams.restoreFullClientDataList) seams.restoreFullClientDataList(folder);
+
+  FileState state = LoadFileState(folder);
+  setBytesTotal = Clamp64((request.client ? client.total : 0) + (request.hd ? hd.total : 0));
+  checkedBytesClient = 0;
+  checkedBytesHd = 0;
+
+  std::vector<DownloadItem> items;
+  if (request.client)
+    AddItems(items, ScanFiles(folder, client, state, request.verifyAll, &checkedBytesClient, &stopFlag),
+             "client/");
+  if (request.hd && !Stopping())
+    AddItems(items, ScanFiles(folder, hd, state, request.verifyAll, &checkedBytesHd, &stopFlag),
+             "hd/");
+  SaveFileState(folder, state);
+  if (Stopping()) return kSyncStopped;
+
+  if (request.countRepairs) {
+    std::int32_t broken = 0;
+    std::int32_t missing = 0;
+    for (const DownloadItem& item : items)
+      (IsRegularFile(JoinGamePath(folder, item.path)) ? broken : missing) += 1;
+    std::lock_guard<std::mutex> lock(progressMutex);
+    progressRecord.repairFixed = 0;
+    progressRecord.repairChecked = static_cast<std::int32_t>(
+        (request.client ? client.entries.size() : 0) + (request.hd ? hd.entries.size() : 0));
+    progressRecord.repairBroken = broken;
+    progressRecord.repairMissing = missing;
+  }
+
+  if (!items.empty()) {
+    std::uint64_t need = 0;
+    for (const DownloadItem& item : items) need += item.size;
+    status.needBytes = Clamp64(need);
+    ReportState(request.busyState, false, false);
+    {
+      std::lock_guard<std::mutex> lock(progressMutex);
+      progressRecord.sendFileList = request.showFileList;
+    }
+    downloadStarted = true;
+    const SyncResult downloaded = DownloadFileSet(folder, items, request.countRepairs, errorText);
+    if (downloaded != kSyncDone) return downloaded;
+
+    // Confirm: the new files are hashed once here, which also records them.
+    SetPhase("check");
+    setBytesTotal = status.needBytes;
+    checkedBytesClient = 0;
+    checkedBytesHd = 0;
+    std::size_t remaining = 0;
+    if (request.client)
+      remaining += ScanFiles(folder, client, state, false, &checkedBytesClient, &stopFlag).size();
+    if (request.hd && !Stopping())
+      remaining += ScanFiles(folder, hd, state, false, &checkedBytesHd, &stopFlag).size();
+    if (Stopping()) {
+      SaveFileState(folder, state);
+      return kSyncStopped;
+    }
+    if (request.client && remaining == 0) state.version = client.version;
+    if (!SaveFileState(folder, state)) Toast(kStateNotSavedText);
+    if (remaining != 0) {
+      errorText = ChangedAfterDownloadText(remaining);
+      return kSyncFailed;
+    }
+  } else if (request.client && state.version != client.version) {
+    state.version = client.version;
+    SaveFileState(folder, state);
+  }
+
+  status.needBytes = 0;
+  return kSyncDone;
+}
+
+}  // namespace nv

@@ -1,0 +1,99 @@
+// The sync engine: brings the client set and the HD pack in the game folder
+// up to date from their manifests, and the process-wide mirror list it and
+// the self-update download from.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/nv_api.h"
+#include "sync/content_types.h"
+
+namespace nv {
+
+// Filled by the calling job.
+struct SyncRequest {
+  bool client = false;      // client/manifest.txt
+  bool hd = false;          // hd/manifest.txt
+  bool verifyAll = false;   // hash every file in the first scan (repair)
+  std::string busyState;    // screen while files download: "updating", "installing", "repair"
+  bool showFileList = false;
+  bool countRepairs = false;
+};
+
+// One file to fetch: setPrefix + "files/" + sha256 below each mirror.
+struct DownloadItem {
+  std::string setPrefix;  // "client/" or "hd/"
+  std::string path;       // manifest path, UTF-8
+  std::uint64_t size = 0;
+  std::string sha256;
+};
+
+enum SyncResult : std::int32_t {
+  kSyncDone = 0,
+  kSyncStopped = 1,  // the stop flag was seen; no message was produced
+  kSyncFailed = 2,   // errorText says why
+};
+
+inline constexpr char kServerUnreachableText[] =
+    "Can't reach the update server. Check your internet connection and try again.";
+inline constexpr char kFilesInUseText[] = "Some files are in use. Close the game, then try again.";
+inline constexpr char kDownloadFailedText[] =
+    "Some files could not be downloaded. Check your internet connection (and that your "
+    "antivirus is not blocking the launcher), then try again.";
+inline constexpr char kStateNotSavedText[] =
+    "Could not save the launcher's file list (disk full?). The next start checks the files "
+    "again.";
+// Free space kept on top of the download, not shown in the message.
+inline constexpr std::uint64_t kDiskMargin = 64ull * 1024 * 1024;
+inline constexpr std::size_t kMaxFileRows = 300;
+inline constexpr int kMaxConsecutiveFailures = 3;
+
+// "Not enough disk space: the download needs ..." when needed plus the margin
+// does not fit in freeBytes; nothing when it fits or freeBytes is unknown.
+std::string DiskSpaceErrorText(std::uint64_t needed, std::uint64_t freeBytes);
+// count + " file(s) were changed or removed right after downloading - ...".
+std::string ChangedAfterDownloadText(std::size_t count);
+
+// The process-wide mirror list (the transfers' mirrorList): filled by
+// EnsureMirrors, then only read.
+const std::vector<std::string>& Mirrors();
+// Loads the mirror list when it is empty; the built-in download base URL is
+// the only entry when nothing else can be had.
+void EnsureMirrors();
+
+// The first valid manifest at relativePath below the mirrors, in list order.
+// False when none could be had or the stop flag rose; manifest then holds the
+// last invalid parse and must not be used.
+bool FetchManifest(std::string_view relativePath, ContentManifest& manifest);
+
+SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
+                           std::string& errorText, bool& downloadStarted);
+SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadItem>& items,
+                           bool countFixed, std::string& errorText);
+
+// Everything the engine needs from outside the content code, replaceable by
+// tests (and only by them). Null members use the built-in operation.
+// FIXME(system): RestoreFullClientDataList lives with the client data list,
+// which is not linked into this branch yet; until it is, a null member skips
+// the restore.
+struct SyncSeams {
+  std::vector<std::string> (*loadMirrorList)() = nullptr;
+  bool (*fetchText)(std::string_view url, std::string& body) = nullptr;
+  bool (*downloadManifestEntry)(const std::vector<std::string>& mirrors,
+                                std::string_view relativePath, const std::wstring& target,
+                                std::int64_t size, std::string_view sha256,
+                                TransferProgress& progress,
+                                const std::atomic<bool>* stopFlag) = nullptr;
+  std::uint64_t (*freeBytesForPath)(std::wstring_view path) = nullptr;
+  bool (*isGameRunning)() = nullptr;
+  void (*restoreFullClientDataList)(std::wstring_view folder) = nullptr;
+};
+SyncSeams& SyncSeamsForTests();
+// Tests only: forget the mirror list so the next EnsureMirrors loads it again.
+void ClearMirrorsForTests();
+
+}  // namespace nv

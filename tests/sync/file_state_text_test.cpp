@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sync/file_state.h"
+
+namespace nv {
+namespace {
+
+const std::string kHashA(64, 'a');
+const std::string kHashB(64, 'b');
+
+TEST(FileStateText, RoundTripKeepsOrderAndEmptyHashes) {
+  FileState state;
+  state.version = "2024.1";
+  RecordFileState(state, "data/b.grf", 100, 133500000000000000, kHashA);
+  RecordFileState(state, "user/opt.ini", 7, 133500000000000001, "");
+  RecordFileState(state, "Caf\xc3\xa9.dat", 0, 0, "");
+  const std::string text = FormatFileState(state);
+  EXPECT_EQ(text.substr(0, text.find('\n')),
+            "# Norvane launcher state: path|size|mtime|sha256 (delete this file to re-check "
+            "everything)");
+  EXPECT_NE(text.find("\nversion|2024.1\ndata/b.grf|100|133500000000000000|" + kHashA +
+                      "\nuser/opt.ini|7|133500000000000001|\n"),
+            std::string::npos);
+
+  const FileState back = ParseFileState(text);
+  EXPECT_EQ(back.version, "2024.1");
+  ASSERT_EQ(back.entries.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back.entries[i].path, state.entries[i].path);
+    EXPECT_EQ(back.entries[i].size, state.entries[i].size);
+    EXPECT_EQ(back.entries[i].mtime, state.entries[i].mtime);
+    EXPECT_EQ(back.entries[i].sha256, state.entries[i].sha256);
+    EXPECT_EQ(back.index.at(back.entries[i].path), i);
+  }
+  EXPECT_EQ(FormatFileState(back), text);
+  EXPECT_EQ(ParseFileState(FormatFileState(FileState{})).entries.size(), 0u);
+}
+
+TEST(FileStateText, DamagedLinesAreSkippedOneByOne) {
+  const std::string text =
+      "\xEF\xBB\xBF# header\r\n"
+      "version|7\r\n"
+      "good/one|1|2|" + kHashA + "\r\n"
+      "bad/hash|1|2|" + std::string(80, 'a') + "\n"
+      "bad/size|1234567890123456789|2|" + kHashA + "\n"
+      "bad/../dots|1|2|" + kHashA + "\n"
+      "bad/neg|-1|2|\n"
+      "bad/mtime|1|x|\n"
+      "bad/g|1|2|" + std::string(63, 'a') + "g\n"
+      "too|many|fields|here|x\n"
+      "three|fields|only\n"
+      "other|header\n"
+      "good/two|3|4|" + std::string(64, 'B') + "\n"
+      "good/three|5|6|\n";
+  const FileState state = ParseFileState(text);
+  EXPECT_EQ(state.version, "7");
+  ASSERT_EQ(state.entries.size(), 3u);
+  EXPECT_EQ(state.entries[0].path, "good/one");
+  EXPECT_EQ(state.entries[1].path, "good/two");
+  EXPECT_EQ(state.entries[1].sha256, kHashB);  // lowered
+  EXPECT_EQ(state.entries[2].path, "good/three");
+  EXPECT_EQ(state.entries[2].size, 5);
+  EXPECT_EQ(state.entries[2].mtime, 6);
+  EXPECT_TRUE(state.entries[2].sha256.empty());
+  EXPECT_EQ(state.index.size(), 3u);
+}
+
+TEST(FileStateText, RepeatedPathReplacesInPlace) {
+  const FileState state = ParseFileState("a|1|1|" + kHashA + "\nb|2|2|\na|3|3|" + kHashB + "\n");
+  ASSERT_EQ(state.entries.size(), 2u);
+  EXPECT_EQ(state.entries[0].path, "a");
+  EXPECT_EQ(state.entries[0].size, 3);
+  EXPECT_EQ(state.entries[0].sha256, kHashB);
+  EXPECT_EQ(state.entries[1].path, "b");
+  // The key is exact: another case is another entry.
+  EXPECT_EQ(ParseFileState("a|1|1|\nA|1|1|\n").entries.size(), 2u);
+}
+
+TEST(FileStateText, RecordFindAndInvalidate) {
+  FileState state;
+  EXPECT_EQ(FindFileStateEntry(state, "x"), nullptr);
+  RecordFileState(state, "x", 5, 6, kHashA);
+  RecordFileState(state, "y", 1, 1, kHashB);
+  RecordFileState(state, "x", 7, 8, kHashB);
+  ASSERT_EQ(state.entries.size(), 2u);
+  FileStateEntry* x = FindFileStateEntry(state, "x");
+  ASSERT_NE(x, nullptr);
+  EXPECT_EQ(x, &state.entries[0]);
+  EXPECT_EQ(x->size, 7);
+  EXPECT_EQ(x->sha256, kHashB);
+  InvalidateFileState(state, "x");
+  EXPECT_EQ(x->size, 0);
+  EXPECT_EQ(x->mtime, 0);
+  EXPECT_TRUE(x->sha256.empty());
+  InvalidateFileState(state, "missing");  // no entry: nothing added
+  EXPECT_EQ(state.entries.size(), 2u);
+}
+
+TEST(FileStateText, UnreadableEntriesAreNotWritten) {
+  FileState state;
+  state.version = "bad|version";
+  RecordFileState(state, "ok", 1, 2, "");
+  RecordFileState(state, "bad|path", 1, 2, "");
+  RecordFileState(state, "bad\npath", 1, 2, "");
+  const FileState back = ParseFileState(FormatFileState(state));
+  EXPECT_EQ(back.version, "");
+  ASSERT_EQ(back.entries.size(), 1u);
+  EXPECT_EQ(back.entries[0].path, "ok");
+}
+
+}  // namespace
+}  // namespace nv

@@ -1,0 +1,351 @@
+// The sync engine with its ways out replaced: manifests and files come from
+// memory, and the free space, the game process and the data list are
+// whatever the test says. The end-to-end runs against the test servers live
+// with the transfers.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "jobs/job_engine.h"
+#include "support/temp_folder.h"
+#include "sync/file_state.h"
+#include "sync/fs_helpers.h"
+#include "sync/sha256.h"
+#include "sync/sync_engine.h"
+#include "sync/unique_handle.h"
+
+namespace nv {
+namespace {
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+// What the fake server and the fake disk do; one instance per test.
+struct World {
+  std::map<std::string, std::string> texts;  // URL -> body
+  std::map<std::string, std::string> blobs;  // "client/files/<sha>" -> content
+  std::vector<std::string> mirrors = {"https://one.test/download/", "https://two.test/download"};
+  std::uint64_t freeBytes = 100ull << 30;
+  int freeQueries = 0;
+  bool gameRunning = false;
+  int restoreCalls = 0;
+  std::vector<std::string> requests;  // relative paths downloaded, in order
+  std::set<std::size_t> failAt;       // 1-based download attempts that fail
+  std::size_t stopAt = 0;             // attempt that raises the stop flag
+  std::set<std::string> deleteAfter;  // targets an "antivirus" removes once placed
+  bool writeFiles = true;
+};
+World* world = nullptr;
+
+std::string Sha(const std::string& content) {
+  test::TempFolder temp;
+  test::WriteTestFile(temp / L"f", content);
+  return Sha256OfFile(temp / L"f", nullptr, nullptr);
+}
+
+class SyncEngineTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    world = &w;
+    stopFlag = false;
+    ClearMirrorsForTests();
+    SyncSeams& s = SyncSeamsForTests();
+    s.loadMirrorList = [] { return world->mirrors; };
+    s.fetchText = [](std::string_view url, std::string& body) {
+      auto it = world->texts.find(std::string(url));
+      if (it == world->texts.end()) return false;
+      body = it->second;
+      return true;
+    };
+    s.downloadManifestEntry = [](const std::vector<std::string>& mirrors, std::string_view relative,
+                                 const std::wstring& target, std::int64_t size, std::string_view sha,
+                                 TransferProgress& progress, const std::atomic<bool>* stop) {
+      EXPECT_EQ(mirrors.size(), world->mirrors.size());
+      EXPECT_EQ(progress.bytes_total.load(), size);
+      EXPECT_EQ(std::string(relative).substr(std::string(relative).size() - 64), sha);
+      world->requests.emplace_back(relative);
+      const std::size_t attempt = world->requests.size();
+      if (attempt == world->stopAt) {
+        test::WriteTestFile(target + L".part", "partial");
+        const_cast<std::atomic<bool>*>(stop)->store(true);
+        return false;
+      }
+      if (world->failAt.count(attempt)) return false;
+      if (!world->writeFiles) return true;
+      auto blob = world->blobs.find(std::string(relative));
+      if (blob == world->blobs.end()) return false;
+      if (!test::WriteTestFile(target, blob->second)) return false;
+      if (world->deleteAfter.count(ToUtf8(target))) DeleteFileW(target.c_str());
+      return true;
+    };
+    s.freeBytesForPath = [](std::wstring_view) {
+      ++world->freeQueries;
+      return world->freeBytes;
+    };
+    s.isGameRunning = [] { return world->gameRunning; };
+    s.restoreFullClientDataList = [](std::wstring_view) { ++world->restoreCalls; };
+    EnsureMirrors();
+    ResetProgressForJob();
+    status = {};
+  }
+  void TearDown() override {
+    SyncSeamsForTests() = {};
+    ClearMirrorsForTests();
+    stopFlag = false;
+    world = nullptr;
+  }
+
+  // Publishes a set on the second mirror (the first serves garbage).
+  void Publish(const std::string& set, const std::string& version,
+               const std::map<std::string, std::string>& files) {
+    std::string text = "version|" + version + "\ncount|" + std::to_string(files.size()) + "\n";
+    std::uint64_t total = 0;
+    for (auto& [path, content] : files) {
+      const std::string sha = Sha(content);
+      text += path + "|" + std::to_string(content.size()) + "|" + sha + "\n";
+      w.blobs[set + "/files/" + sha] = content;
+      total += content.size();
+    }
+    text += "total|" + std::to_string(total) + "\n";
+    w.texts["https://one.test/download/" + set + "/manifest.txt"] = "version|x\nbroken line\n";
+    w.texts["https://two.test/download/" + set + "/manifest.txt"] = text;
+  }
+
+  SyncResult Sync(SyncRequest request) {
+    error.clear();
+    started = false;
+    return SyncContentSets(temp.path(), request, error, started);
+  }
+
+  std::string Read(const std::string& path) {
+    UniqueFile file(CreateFileW(JoinGamePath(temp.path(), path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return "<missing>";
+    std::string data(4096, '\0');
+    DWORD got = 0;
+    ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr);
+    data.resize(got);
+    return data;
+  }
+
+  std::vector<std::string> RowStates() {
+    std::lock_guard<std::mutex> lock(progressMutex);
+    std::vector<std::string> states;
+    for (auto& row : progressRecord.fileRows) states.push_back(row.state);
+    return states;
+  }
+
+  static std::vector<DownloadItem> Items(std::size_t n, std::uint64_t size = 1) {
+    std::vector<DownloadItem> items;
+    for (std::size_t i = 0; i < n; ++i)
+      items.push_back({"client/", "f" + std::to_string(i), size, std::string(64, 'a')});
+    return items;
+  }
+
+  World w;
+  test::TempFolder temp;
+  std::string error;
+  bool started = false;
+  SyncRequest update{true, false, false, "updating", true, false};
+};
+
+TEST_F(SyncEngineTest, InstallsThenFindsNothingToDo) {
+  Publish("client", "v1", {{"norvane.exe", "MZ game"}, {"data/a.grf", "aaa"}, {"DATA.INI", "a"}});
+  ASSERT_EQ(Sync(update), kSyncDone) << error;
+  EXPECT_TRUE(started);
+  EXPECT_EQ(Read("data/a.grf"), "aaa");
+  EXPECT_EQ(Read("norvane.exe"), "MZ game");
+  EXPECT_EQ(w.requests.size(), 3u);
+  EXPECT_EQ(w.requests[0].substr(0, 13), "client/files/");
+  EXPECT_EQ(status.contentVersion, "v1");
+  EXPECT_EQ(status.clientBytes, 11);
+  EXPECT_EQ(status.needBytes, 0);
+  EXPECT_EQ(w.restoreCalls, 1);
+  const FileState state = LoadFileState(temp.path());
+  EXPECT_EQ(state.version, "v1");
+  EXPECT_EQ(state.entries.size(), 3u);
+  EXPECT_EQ(filesDone.load(), 3);
+
+  // Second start: no download, no disk test, no hashing.
+  w.requests.clear();
+  w.freeQueries = 0;
+  ASSERT_EQ(Sync(update), kSyncDone);
+  EXPECT_FALSE(started);
+  EXPECT_TRUE(w.requests.empty());
+  EXPECT_EQ(w.freeQueries, 0);
+  EXPECT_EQ(checkedBytesClient.load(), 0);
+
+  // A new version with one changed file fetches exactly that file.
+  Publish("client", "v2", {{"norvane.exe", "MZ game"}, {"data/a.grf", "bbb"}, {"DATA.INI", "a"}});
+  ASSERT_EQ(Sync(update), kSyncDone);
+  ASSERT_EQ(w.requests.size(), 1u);
+  EXPECT_EQ(Read("data/a.grf"), "bbb");
+  EXPECT_EQ(LoadFileState(temp.path()).version, "v2");
+}
+
+TEST_F(SyncEngineTest, OnlyTheVersionLineChangesWhenFilesAreCurrent) {
+  Publish("client", "v1", {{"a", "1"}});
+  ASSERT_EQ(Sync(update), kSyncDone);
+  Publish("client", "v1.1", {{"a", "1"}});
+  ASSERT_EQ(Sync(update), kSyncDone);
+  EXPECT_FALSE(started);
+  EXPECT_EQ(LoadFileState(temp.path()).version, "v1.1");
+}
+
+TEST_F(SyncEngineTest, UnreachableOrInvalidManifests) {
+  ASSERT_EQ(Sync(update), kSyncFailed);
+  EXPECT_EQ(error, kServerUnreachableText);
+  Publish("client", "v1", {{"a", "1"}});
+  SyncRequest both = update;
+  both.hd = true;  // no HD manifest anywhere
+  ASSERT_EQ(Sync(both), kSyncFailed);
+  EXPECT_EQ(error, kServerUnreachableText);
+  EXPECT_TRUE(w.requests.empty());
+  // Stopping while the manifests are fetched is a stop, not a failure.
+  stopFlag = true;
+  EXPECT_EQ(Sync(update), kSyncStopped);
+}
+
+TEST_F(SyncEngineTest, MirrorListFallsBackToTheBuiltInUrl) {
+  EXPECT_EQ(Mirrors(), w.mirrors);
+  ClearMirrorsForTests();
+  w.mirrors.clear();
+  EnsureMirrors();
+  ASSERT_EQ(Mirrors().size(), 1u);
+  EXPECT_EQ(Mirrors()[0], "https://localhost:18443/download");
+  // Loaded once: a later call keeps the list it has.
+  w.mirrors = {"https://other.test"};
+  EnsureMirrors();
+  EXPECT_EQ(Mirrors()[0], "https://localhost:18443/download");
+}
+
+TEST_F(SyncEngineTest, DiskSpaceIsTestedAgainstNeedPlusMargin) {
+  w.writeFiles = false;
+  const auto items = Items(1, 1024 * kMiB);
+  w.freeBytes = 1024 * kMiB + 60 * kMiB;
+  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error), kSyncFailed);
+  EXPECT_EQ(error,
+            "Not enough disk space: the download needs 1.0 GB, the drive has 1.1 GB free. Free "
+            "some space or pick another folder.");
+  EXPECT_TRUE(w.requests.empty());
+  w.freeBytes = 1024 * kMiB + 70 * kMiB;
+  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error), kSyncDone);
+  EXPECT_EQ(w.requests.size(), 1u);
+  w.freeBytes = kUnknownFreeBytes;
+  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error), kSyncDone);
+}
+
+TEST_F(SyncEngineTest, FiveHundredFilesShowThreeHundredRowsAndAllDownload) {
+  w.writeFiles = false;
+  {
+    std::lock_guard<std::mutex> lock(progressMutex);
+    progressRecord.sendFileList = true;
+  }
+  ASSERT_EQ(DownloadFileSet(temp.path(), Items(500, 10), true, error), kSyncDone);
+  EXPECT_EQ(w.requests.size(), 500u);
+  EXPECT_EQ(filesDone.load(), 500);
+  EXPECT_EQ(filesTotal.load(), 500);
+  EXPECT_EQ(setBytesDone.load(), 5000);
+  const auto rows = RowStates();
+  ASSERT_EQ(rows.size(), 300u);
+  for (auto& s : rows) EXPECT_EQ(s, "done");
+  std::lock_guard<std::mutex> lock(progressMutex);
+  EXPECT_EQ(progressRecord.repairFixed, 500);
+  EXPECT_EQ(progressRecord.activeRow, -1);
+}
+
+TEST_F(SyncEngineTest, ThreeFailuresInARowEndTheSet) {
+  w.writeFiles = false;
+  {
+    std::lock_guard<std::mutex> lock(progressMutex);
+    progressRecord.sendFileList = true;
+  }
+  w.failAt = {1, 2, 3};
+  EXPECT_EQ(DownloadFileSet(temp.path(), Items(6), false, error), kSyncFailed);
+  EXPECT_EQ(w.requests.size(), 3u);
+  EXPECT_EQ(RowStates(), (std::vector<std::string>{"fail", "fail", "fail", "wait", "wait", "wait"}));
+  EXPECT_EQ(error, kDownloadFailedText);
+
+  w.requests.clear();
+  w.failAt = {1, 2, 4, 5};
+  EXPECT_EQ(DownloadFileSet(temp.path(), Items(6), false, error), kSyncFailed);
+  EXPECT_EQ(w.requests.size(), 6u);
+  EXPECT_EQ(RowStates(), (std::vector<std::string>{"fail", "fail", "done", "fail", "fail", "done"}));
+  EXPECT_EQ(filesDone.load(), 2);
+
+  w.requests.clear();
+  w.failAt = {2};
+  w.gameRunning = true;
+  EXPECT_EQ(DownloadFileSet(temp.path(), Items(3), false, error), kSyncFailed);
+  EXPECT_EQ(error, kFilesInUseText);
+}
+
+TEST_F(SyncEngineTest, AFileRemovedRightAfterDownloadIsReported) {
+  Publish("client", "v1", {{"a.dll", "one"}, {"b.dll", "two"}});
+  w.deleteAfter = {ToUtf8(JoinGamePath(temp.path(), "b.dll"))};
+  ASSERT_EQ(Sync(update), kSyncFailed);
+  EXPECT_EQ(error, ChangedAfterDownloadText(1));
+  EXPECT_TRUE(started);
+  // The good file was hashed once by the second scan and remembered; the
+  // version waits for a complete set.
+  FileState state = LoadFileState(temp.path());
+  EXPECT_EQ(state.version, "");
+  ASSERT_NE(FindFileStateEntry(state, "a.dll"), nullptr);
+  EXPECT_FALSE(FindFileStateEntry(state, "a.dll")->sha256.empty());
+  const FileStateEntry* gone = FindFileStateEntry(state, "b.dll");
+  EXPECT_TRUE(gone == nullptr || gone->sha256.empty());
+}
+
+TEST_F(SyncEngineTest, PauseMidDownloadLeavesTheRowWaitingAndThePartialFile) {
+  Publish("client", "v1", {{"a", "1"}, {"b", "2"}, {"c", "3"}});
+  w.stopAt = 2;
+  ASSERT_EQ(Sync(update), kSyncStopped);
+  EXPECT_TRUE(started);
+  EXPECT_EQ(RowStates(), (std::vector<std::string>{"done", "wait", "wait"}));
+  EXPECT_EQ(Read("b.part"), "partial");
+  EXPECT_EQ(filesDone.load(), 1);
+  EXPECT_EQ(w.requests.size(), 2u);
+}
+
+TEST_F(SyncEngineTest, RepairCountsBrokenMissingAndFixed) {
+  Publish("client", "v1", {{"a", "1"}, {"b", "2"}, {"c", "3"}});
+  ASSERT_EQ(Sync(update), kSyncDone);
+  ASSERT_TRUE(test::WriteTestFile(JoinGamePath(temp.path(), "a"), "9"));  // same size, wrong
+  ASSERT_TRUE(DeleteFileW(JoinGamePath(temp.path(), "c").c_str()));
+  const FileState before = LoadFileState(temp.path());
+  w.requests.clear();
+  SyncRequest repair{true, false, true, "repair", true, true};
+  ASSERT_EQ(Sync(repair), kSyncDone) << error;
+  EXPECT_EQ(w.requests.size(), 2u);
+  EXPECT_EQ(Read("a"), "1");
+  EXPECT_EQ(Read("c"), "3");
+  std::lock_guard<std::mutex> lock(progressMutex);
+  EXPECT_EQ(progressRecord.repairChecked, 3);
+  EXPECT_EQ(progressRecord.repairBroken, 1);
+  EXPECT_EQ(progressRecord.repairMissing, 1);
+  EXPECT_EQ(progressRecord.repairFixed, 2);
+}
+
+TEST_F(SyncEngineTest, ClientAndHdItemsInOrder) {
+  Publish("client", "v1", {{"a", "1"}});
+  Publish("hd", "h1", {{"textures/4k.pak", "hd"}});
+  SyncRequest both = update;
+  both.hd = true;
+  ASSERT_EQ(Sync(both), kSyncDone) << error;
+  ASSERT_EQ(w.requests.size(), 2u);
+  EXPECT_EQ(w.requests[0].substr(0, 7), "client/");
+  EXPECT_EQ(w.requests[1].substr(0, 3), "hd/");
+  EXPECT_EQ(status.hdBytes, 2);
+  EXPECT_EQ(Read("textures/4k.pak"), "hd");
+  // HD on alone leaves the client's version alone.
+  SyncRequest hdOn{false, true, false, "updating", true, false};
+  ASSERT_EQ(Sync(hdOn), kSyncDone);
+  EXPECT_EQ(LoadFileState(temp.path()).version, "v1");
+}
+
+}  // namespace
+}  // namespace nv

@@ -1,0 +1,52 @@
+#include "bridge/install_folder.h"
+
+#include <cwctype>
+
+namespace nv {
+
+namespace {
+
+bool IsTrimmed(wchar_t c) { return c == L' ' || c == L'"'; }
+
+bool IsForbidden(wchar_t c) {
+  return c < 0x20 || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*';
+}
+
+wchar_t AsciiLowerWide(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+}  // namespace
+
+std::wstring NormalizeInstallFolder(std::wstring_view text) {
+  while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
+  std::wstring folder(text);
+  for (wchar_t& c : folder)
+    if (c == L'/') c = L'\\';
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+
+  const bool driveForm = folder.size() >= 3 && std::iswalpha(static_cast<wint_t>(folder[0])) &&
+                         folder[1] == L':' && folder[2] == L'\\';
+  const bool uncForm = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\';
+  if (!driveForm && !uncForm) return {};
+  for (std::size_t i = 0; i < folder.size(); ++i) {
+    if (IsForbidden(folder[i]) || (folder[i] == L':' && i != 1)) return {};
+  }
+  if (driveForm && folder.size() == 3) folder += L"Norvane";
+  return folder;
+}
+
+std::wstring InstallFolderForPick(std::wstring_view picked, const PickedFolderFacts& facts) {
+  std::wstring folder(picked);
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  const std::size_t sep = folder.find_last_of(L"\\/");
+  const std::wstring_view last =
+      sep == std::wstring::npos ? std::wstring_view(folder) : std::wstring_view(folder).substr(sep + 1);
+  bool calledNorvane = last.size() == 7;
+  for (std::size_t i = 0; calledNorvane && i < 7; ++i)
+    calledNorvane = AsciiLowerWide(last[i]) == L"norvane"[i];
+  if (calledNorvane || facts.holdsGame || facts.isEmpty) return folder;
+  if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+  return folder + L"Norvane";
+}
+
+}  // namespace nv

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# End to end: tools/publish writes a generated client and HD pack into the
+# test nginx's tree (scripts/test-services), the launcher's sync engine
+# (sync_e2e.exe under wine64) installs them into an empty folder, every file
+# is compared, and after two files change and are published again the next
+# sync downloads exactly those two.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+cd "$root"
+servers="$root/build/windows-x64/test-servers"
+work="$root/build/windows-x64/sync-e2e"
+www="$servers/www/sync-e2e/download"
+mirror="https://localhost:18443/sync-e2e/download"
+driver="build/windows-x64/tests/sync/sync_e2e.exe"
+passed=0
+failed=0
+
+check() {  # check <name> <command...>
+  local name="$1"; shift
+  if "$@"; then
+    passed=$((passed + 1)); echo "ok   $name"
+  else
+    failed=$((failed + 1)); echo "FAIL $name"
+  fi
+}
+finish() {
+  echo "sync-e2e: $passed passed, $failed failed"
+  [ "$failed" = 0 ]
+  exit
+}
+
+if [ ! -f "$driver" ] || ! curl -s -o /dev/null --cacert "$servers/certs/ca.pem" https://localhost:18443/; then
+  echo "sync-e2e: needs the windows-x64 build and the test servers (run through scripts/test)"
+  failed=1
+  finish
+fi
+
+rm -rf "$work" "$www"
+mkdir -p "$work/game" "$www"
+
+# The source trees: nested folders, a blank and UTF-8 in names, an empty
+# file, a 3 MiB file, a user file.
+python3 - "$work" <<'PY'
+import os, random, sys
+work = sys.argv[1]
+rng = random.Random(4)
+def put(root, path, data):
+    full = os.path.join(work, root, path)
+    os.makedirs(os.path.dirname(full), exist_ok=True)
+    with open(full, "wb") as f:
+        f.write(data)
+put("client", "norvane.exe", b"MZ" + bytes(rng.randrange(256) for _ in range(20000)))
+put("client", "DATA.INI", b"data.grf\n")
+put("client", "data/empty.bin", b"")
+put("client", "data/big.grf", os.urandom(3 * 1024 * 1024))
+put("client", "data/with blank/caf\u00e9 \u65e5\u672c.txt", "caf\u00e9".encode())
+put("client", "config/options.ini", b"volume=5\n")
+for i in range(30):
+    put("client", f"data/sub{i % 4}/file{i}.dat", os.urandom(rng.randrange(1, 70000)))
+put("hd", "textures/hd1.pak", os.urandom(200000))
+put("hd", "textures/hd2.pak", os.urandom(5000))
+with open(os.path.join(work, "users.txt"), "w") as f:
+    f.write("config/options.ini\n")
+PY
+
+publish() {
+  python3 tools/publish/publish.py --quiet --out "$www" --version "$1" --client "$work/client" \
+    --hd "$work/hd" --user-files "$work/users.txt" --mirror "$mirror" >/dev/null
+}
+sync() {
+  scripts/wine-exec "$driver" "Z:${work//\//\\}\\game" "$mirror" client+hd 2>/dev/null | tr -d '\r' | tail -1
+}
+same_files() {
+  local tree ok=0
+  for tree in client hd; do
+    (cd "$work/$tree" && find . -type f) | while read -r f; do
+      cmp -s "$work/$tree/$f" "$work/game/$f" || { echo "  differs: $tree/$f"; exit 1; }
+    done || ok=1
+  done
+  return $ok
+}
+expect() {  # expect <line> <pattern>
+  [[ "$1" == $2 ]] || { echo "  got: $1"; return 1; }
+}
+
+check "publish version 1" publish 1
+files=$(( $(find "$work/client" "$work/hd" -type f | wc -l) ))
+line=$(sync)
+check "first sync installs all $files files" expect "$line" "result=0 started=1 downloaded=$files error="
+check "every file equals its source" same_files
+check "the file state records version 1" grep -qx 'version|1' "$work/game/launcher_state.txt"
+
+line=$(sync)
+check "second sync downloads nothing" expect "$line" "result=0 started=0 downloaded=0 error="
+
+# Two files change (one keeps its size), and the player edits a user file.
+head -c 200000 /dev/urandom >"$work/hd/textures/hd1.pak"
+printf 'data.grf\nhd.grf\n' >"$work/client/DATA.INI"
+printf 'volume=9\n' >"$work/game/config/options.ini"
+check "publish version 2" publish 2
+line=$(sync)
+check "the next sync downloads exactly the two changed files" expect "$line" "result=0 started=1 downloaded=2 error="
+check "the player's own file is left alone" grep -qx 'volume=9' "$work/game/config/options.ini"
+printf 'volume=5\n' >"$work/game/config/options.ini"
+check "every file equals its source after the update" same_files
+
+rm "$work/game/data/sub1/file1.dat"
+line=$(sync)
+check "a deleted file is downloaded again" expect "$line" "result=0 started=1 downloaded=1 error="
+finish

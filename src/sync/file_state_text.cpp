@@ -1,5 +1,7 @@
 // The pure half of the file-state file: its text format and the indexed list.
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "sync/file_state.h"
 #include "sync/line_syntax.h"
@@ -13,16 +15,47 @@ constexpr std::string_view kHeader =
 
 }  // namespace
 
+namespace {
+
+std::size_t PathHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
+
+// The slot that holds path, or the free slot where it belongs. The table is
+// never full: it grows before half of it is used.
+std::size_t FindSlot(const FileState& state, std::string_view path) {
+  const std::size_t mask = state.index.size() - 1;
+  std::size_t slot = PathHash(path) & mask;
+  while (state.index[slot] != 0 && state.entries[state.index[slot] - 1].path != path)
+    slot = (slot + 1) & mask;
+  return slot;
+}
+
+// Sizes the table for at least `entries` entries at most half full, and
+// places every entry again.
+void ResizeIndex(FileState& state, std::size_t entries) {
+  std::size_t size = 16;
+  while (size < entries * 2) size *= 2;
+  state.index.assign(size, 0);
+  for (std::size_t i = 0; i < state.entries.size(); ++i)
+    state.index[FindSlot(state, state.entries[i].path)] = static_cast<std::uint32_t>(i + 1);
+}
+
+}  // namespace
+
 FileStateEntry* FindFileStateEntry(FileState& state, const std::string& path) {
-  const auto found = state.index.find(path);
-  return found == state.index.end() ? nullptr : &state.entries[found->second];
+  // A state built by hand (entries without a table) is indexed on first use.
+  if (state.index.empty() || state.index.size() < state.entries.size() * 2)
+    ResizeIndex(state, state.entries.size());
+  const std::uint32_t found = state.index[FindSlot(state, path)];
+  return found == 0 ? nullptr : &state.entries[found - 1];
 }
 
 void RecordFileState(FileState& state, const std::string& path, std::int64_t size,
                      std::int64_t mtime, std::string sha256) {
   FileStateEntry* entry = FindFileStateEntry(state, path);
   if (!entry) {
-    state.index.emplace(path, state.entries.size());
+    if (state.index.size() < (state.entries.size() + 1) * 2)
+      ResizeIndex(state, state.entries.size() + 1);
+    state.index[FindSlot(state, path)] = static_cast<std::uint32_t>(state.entries.size() + 1);
     entry = &state.entries.emplace_back();
     entry->path = path;
   }
@@ -45,7 +78,7 @@ FileState ParseFileState(std::string_view text) {
   // Sized once: growing by doubling would hold two copies of the list at the
   // moment of each move.
   state.entries.reserve(lines.size());
-  state.index.reserve(lines.size());
+  ResizeIndex(state, lines.size());
   for (std::string_view line : lines) {
     if (line.empty() || line.front() == '#') continue;
     const auto fields = SplitFields(line, '|');

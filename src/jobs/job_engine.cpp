@@ -7,7 +7,10 @@
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
 #include "sync/unique_handle.h"
+#include "system/client_data_list.h"
+#include "system/game_start.h"
 #include "system/launcher_settings.h"
+#include "system/uninstall.h"
 
 namespace nv {
 
@@ -39,6 +42,9 @@ JobTable& Jobs() {
   static JobTable table = [] {
     JobTable t;
     // The job functions register here as their subsystems arrive.
+    t.jobs[kJobPlay] = [](const JobArgument&) { StartGameJob(); };
+    t.jobs[kJobUninstall] = [](const JobArgument&) { UninstallJob(); };
+    t.applyClientDataList = &ApplyClientDataList;
     return t;
   }();
   return table;

@@ -1,0 +1,27 @@
+// DATA.INI in the game folder matched to the HD archives really on disk.
+// Worker thread only: two data-list operations never overlap.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace nv {
+
+// While an HD archive named in DATA.INI is missing, the shipped list waits
+// as DATA.INI.full and DATA.INI lists only what is there.
+void ApplyClientDataList(const std::wstring& folder);
+
+// Puts DATA.INI.full back as DATA.INI (before the client files are checked,
+// and when the HD pack is removed).
+void RestoreFullClientDataList(std::wstring_view folder);
+
+inline constexpr std::uint64_t kSmallFileLimit = 0xFFFFF;  // 1,048,575 bytes
+
+// The whole file, at most kSmallFileLimit bytes.
+bool ReadSmallFile(std::wstring_view path, std::string& bytes);
+
+// Written to path + ".tmp", flushed, then moved over path.
+bool WriteFileReplacing(std::wstring_view path, std::string_view bytes);
+
+}  // namespace nv

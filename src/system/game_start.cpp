@@ -1,0 +1,55 @@
+#include "system/game_start.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "bridge/main_window.h"
+#include "bridge/nv_api.h"
+#include "bridge/window_messages.h"
+#include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
+#include "system/client_data_list.h"
+#include "system/folder_text.h"
+#include "system/launcher_settings.h"
+#include "system/shell_files.h"
+
+namespace nv {
+
+void StartGameJob() {
+  const std::wstring folder = ReadInstallDir();
+  if (folder.empty() || !IsRegularFile(LongPath(JoinPath(folder, kGameExeName)))) {
+    ReportError(kGameMissingText);
+    return;
+  }
+  ApplyClientDataList(folder);
+  if (!LaunchGame(folder)) {
+    ReportError(kGameStartFailedText);
+    return;
+  }
+  if (HWND window = MainWindow()) PostMessageW(window, kWmGameStarted, 0, 0);
+}
+
+bool LaunchGame(std::wstring_view folderText) {
+  const std::wstring folder = NormalizeFolder(folderText);
+  const std::wstring exe = JoinPath(folder, kGameExeName);
+  if (!IsRegularFile(LongPath(exe))) return false;
+
+  const std::wstring line = L"\"" + exe + L"\" " + kGameStartArgument;
+  std::vector<wchar_t> commandLine(line.begin(), line.end());  // CreateProcessW may write to it
+  commandLine.push_back(L'\0');
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &info)) {
+    return false;
+  }
+  UniqueKernelHandle process(info.hProcess);
+  UniqueKernelHandle thread(info.hThread);
+  return true;
+}
+
+}  // namespace nv

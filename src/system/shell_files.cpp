@@ -1,0 +1,121 @@
+#include "system/shell_files.h"
+
+#include <shobjidl.h>
+
+#include <vector>
+
+#include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
+
+namespace nv {
+
+namespace {
+
+constexpr int kDeleteAttempts = 3;
+constexpr DWORD kDeletePauseMs = 200;
+constexpr int kMoveAttempts = 6;
+constexpr DWORD kMovePauseMs = 400;
+constexpr DWORD kOwnPathLimit = 32768;
+
+bool IsLockedError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+struct FileIdentity {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+};
+
+bool QueryIdentity(std::wstring_view path, FileIdentity& identity) {
+  UniqueFile file(CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file.get(), &info)) return false;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.indexHigh = info.nFileIndexHigh;
+  identity.indexLow = info.nFileIndexLow;
+  return true;
+}
+
+}  // namespace
+
+std::wstring KnownFolderPath(REFKNOWNFOLDERID folderId) {
+  UniqueCoTaskMemString path;
+  if (FAILED(SHGetKnownFolderPath(folderId, 0, nullptr, path.put())) || !path) return {};
+  return std::wstring(path.get());
+}
+
+std::wstring OwnExePath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
+    if (length == 0) return {};
+    if (length < size) return std::wstring(buffer.data(), length);
+    // The path filled the buffer (it may be cut): double it, up to the limit.
+    if (size >= kOwnPathLimit) return {};
+    buffer.resize(static_cast<std::size_t>(size) * 2);
+  }
+}
+
+bool SameFile(std::wstring_view a, std::wstring_view b) {
+  FileIdentity first;
+  FileIdentity second;
+  if (QueryIdentity(a, first) && QueryIdentity(b, second)) {
+    return first.volume == second.volume && first.indexHigh == second.indexHigh &&
+           first.indexLow == second.indexLow;
+  }
+  if (a.size() > INT_MAX || b.size() > INT_MAX) return false;
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool DeleteFileRetrying(std::wstring_view path) {
+  const std::wstring target = LongPath(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  for (int attempt = 1; attempt <= kDeleteAttempts; ++attempt) {
+    if (DeleteFileW(target.c_str())) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return true;
+    if (!IsLockedError(error)) break;
+    Sleep(kDeletePauseMs);
+  }
+  // Still held (the game, a scanner): Windows removes it at the next restart.
+  return MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+bool MoveFileRetrying(std::wstring_view from, std::wstring_view to) {
+  const std::wstring source = LongPath(from);
+  const std::wstring target = LongPath(to);
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    if (!IsLockedError(GetLastError()) || attempt == kMoveAttempts) return false;
+    Sleep(kMovePauseMs);
+  }
+}
+
+bool CreateShortcut(std::wstring_view linkPath, std::wstring_view target,
+                    std::wstring_view workingDir, std::wstring_view iconPath) {
+  ComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              link.put_void()))) {
+    return false;
+  }
+  link->SetPath(std::wstring(target).c_str());
+  link->SetWorkingDirectory(std::wstring(workingDir).c_str());
+  link->SetIconLocation(std::wstring(iconPath).c_str(), 0);
+  link->SetDescription(kShortcutDescription);
+  ComPtr<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void()))) return false;
+  return SUCCEEDED(file->Save(std::wstring(linkPath).c_str(), TRUE));
+}
+
+}  // namespace nv

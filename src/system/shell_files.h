@@ -1,0 +1,42 @@
+// Small file and shell operations shared by registration, game start,
+// self-update and uninstall. Results are values; nothing here reports.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <string_view>
+
+namespace nv {
+
+inline constexpr wchar_t kGameExeName[] = L"norvane.exe";
+inline constexpr wchar_t kStateFileName[] = L"launcher_state.txt";
+inline constexpr wchar_t kLauncherCopyName[] = L"Norvane-Launcher.exe";
+inline constexpr wchar_t kGameIconName[] = L"norvane.ico";
+inline constexpr wchar_t kShortcutName[] = L"Norvane.lnk";
+inline constexpr wchar_t kStartMenuFolderName[] = L"Norvane";
+inline constexpr wchar_t kShortcutDescription[] = L"Norvane - launcher, updates and PLAY";
+
+// The known folder, or empty.
+std::wstring KnownFolderPath(REFKNOWNFOLDERID folderId);
+
+// The full path of the running executable, or empty.
+std::wstring OwnExePath();
+
+// Both paths open and name the same file (volume and file index); when either
+// cannot be opened, a case-insensitive comparison of the two texts decides.
+bool SameFile(std::wstring_view a, std::wstring_view b);
+
+// True when the file is gone afterwards, was never there, or its deletion is
+// scheduled for the next restart because it stayed locked.
+bool DeleteFileRetrying(std::wstring_view path);
+
+// Replaces the target; a locked file is tried 6 times, 400 ms apart.
+bool MoveFileRetrying(std::wstring_view from, std::wstring_view to);
+
+// A shell link to target. COM must be initialised on the calling thread.
+bool CreateShortcut(std::wstring_view linkPath, std::wstring_view target,
+                    std::wstring_view workingDir, std::wstring_view iconPath);
+
+}  // namespace nv

@@ -1,0 +1,242 @@
+#include "system/uninstall.h"
+
+#include <shlobj.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bridge/main_window.h"
+#include "bridge/nv_api.h"
+#include "bridge/window_messages.h"
+#include "jobs/job_engine.h"
+#include "sync/file_state.h"
+#include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
+#include "system/folder_text.h"
+#include "system/launcher_settings.h"
+#include "system/shell_files.h"
+#include "system/uninstall_entry.h"
+#include "system/uninstall_plan.h"
+
+namespace nv {
+
+namespace {
+
+std::atomic<MessageBoxFunction> messageBox{nullptr};
+
+int ShowBox(HWND owner, const wchar_t* text, UINT type) {
+  MessageBoxFunction function = messageBox.load();
+  if (!function) function = &MessageBoxW;
+  return function(owner, text, kMessageCaption, type);
+}
+
+// The folder of the running executable: its path up to the last '\'.
+std::wstring OwnFolder() {
+  const std::wstring path = OwnExePath();
+  const std::size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring SystemFolder() {
+  wchar_t buffer[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(buffer, length);
+}
+
+// Runs once the launcher has exited: the copy cannot delete itself while it runs.
+bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folder) {
+  const std::wstring system = SystemFolder();
+  const std::wstring interpreter = InterpreterPath(system);
+  const std::wstring line = BuildDeferredDeleteCommand(interpreter, copy, folder);
+  std::vector<wchar_t> commandLine(line.begin(), line.end());
+  commandLine.push_back(L'\0');
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION info{};
+  const bool started = CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr,
+                                      FALSE, CREATE_NO_WINDOW, nullptr,
+                                      system.empty() ? nullptr : system.c_str(), &startup, &info);
+  if (started) {
+    UniqueKernelHandle process(info.hProcess);
+    UniqueKernelHandle thread(info.hThread);
+  }
+  // The launcher must not hold the game folder as its current directory, or
+  // rmdir cannot remove it.
+  if (!system.empty()) SetCurrentDirectoryW(system.c_str());
+  return started;
+}
+
+std::wstring LongNameOf(const std::wstring& path) {
+  const std::wstring target = LongPath(path);
+  const DWORD needed = GetLongPathNameW(target.c_str(), nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring out(needed, L'\0');
+  const DWORD length = GetLongPathNameW(target.c_str(), out.data(), needed);
+  if (length == 0 || length >= needed) return {};
+  out.resize(length);
+  // Compared as plain paths, whichever of the two needed the long-path prefix.
+  if (out.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + out.substr(8);
+  if (out.rfind(L"\\\\?\\", 0) == 0) return out.substr(4);
+  return out;
+}
+
+// The record as the file system resolves it: a short (8.3) name such as
+// SCREEN~1 stands for the screenshot folder although its text does not say
+// so. True when the existing file lies in the screenshot folder or is not
+// below the game folder at all; a file that does not exist is left to the
+// delete, which has nothing to do.
+bool IsProtectedOnDisk(const std::wstring& folder, const std::wstring& full) {
+  const std::wstring longFull = LongNameOf(full);
+  if (longFull.empty()) return false;
+  std::wstring longFolder = LongNameOf(folder);
+  if (longFolder.empty()) longFolder = folder;
+  if (!longFolder.empty() && longFolder.back() != L'\\') longFolder += L'\\';
+  if (longFull.size() <= longFolder.size() ||
+      CompareStringOrdinal(longFull.c_str(), static_cast<int>(longFolder.size()), longFolder.c_str(),
+                           static_cast<int>(longFolder.size()), TRUE) != CSTR_EQUAL) {
+    return true;
+  }
+  return IsScreenshotPath(ToUtf8(longFull.substr(longFolder.size())));
+}
+
+void RemoveGameFiles(const std::wstring& folder, bool& ok) {
+  const FileState state = LoadFileState(folder);
+  std::set<std::string> folders;
+  for (const FileStateEntry& entry : state.entries) {
+    // A damaged or hostile state file must never reach outside the game folder.
+    if (!IsSafeRelativePath(entry.path)) continue;
+    if (IsScreenshotPath(entry.path)) continue;
+    const std::wstring full = JoinGamePath(folder, entry.path);
+    if (IsProtectedOnDisk(folder, full)) continue;
+    if (!DeleteFileRetrying(full)) ok = false;
+    DeleteFileRetrying(full + L".part");
+    AddParentFolders(entry.path, folders);
+  }
+
+  const std::wstring stateFile = JoinPath(folder, kStateFileName);
+  DeleteFileRetrying(stateFile);
+  DeleteFileRetrying(stateFile + L".tmp");
+
+  for (const std::string& relative : DeepestFirst(folders)) {
+    RemoveDirectoryW(LongPath(JoinGamePath(folder, relative)).c_str());  // only when empty
+  }
+
+  const std::wstring copy = JoinPath(folder, kLauncherCopyName);
+  DeleteFileRetrying(copy + L".new");
+  const std::wstring own = OwnExePath();
+  if (!own.empty() && SameFile(own, copy)) {
+    if (!StartDeferredSelfDelete(copy, folder)) ok = false;
+  } else {
+    DeleteFileRetrying(copy);
+    DeleteFileRetrying(copy + L".old");
+    RemoveDirectoryW(LongPath(folder).c_str());
+  }
+}
+
+void RemoveShortcuts() {
+  ScopedComInit com;
+  for (REFKNOWNFOLDERID id : {FOLDERID_PublicDesktop, FOLDERID_Desktop}) {
+    const std::wstring desktop = KnownFolderPath(id);
+    if (!desktop.empty()) DeleteFileRetrying(JoinPath(desktop, kShortcutName));
+  }
+  for (REFKNOWNFOLDERID id : {FOLDERID_CommonPrograms, FOLDERID_Programs}) {
+    const std::wstring programs = KnownFolderPath(id);
+    if (programs.empty()) continue;
+    const std::wstring menuFolder = JoinPath(programs, kStartMenuFolderName);
+    DeleteFileRetrying(JoinPath(menuFolder, kShortcutName));
+    RemoveDirectoryW(menuFolder.c_str());
+  }
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+bool RemoveRegistryEntries() {
+  bool ok = true;
+  const LSTATUS entry = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallEntryKey);
+  if (entry != ERROR_SUCCESS && entry != ERROR_FILE_NOT_FOUND) ok = false;
+  RegDeleteTreeW(HKEY_CURRENT_USER, kLauncherSettingsKey);
+
+  // Software\Norvane goes only when nothing else lives under it.
+  UniqueRegKey parent;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norvane", 0, KEY_READ, parent.put()) ==
+      ERROR_SUCCESS) {
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    const bool empty = RegQueryInfoKeyW(parent.get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                        nullptr, &values, nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS &&
+                       subkeys == 0 && values == 0;
+    parent.reset();
+    if (empty) RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Norvane");
+  }
+  return ok;
+}
+
+}  // namespace
+
+void SetUninstallMessageBox(MessageBoxFunction function) { messageBox.store(function); }
+
+int RunUninstallCommand() {
+  std::wstring folder = ReadInstallDir();
+  if (folder.empty()) folder = OwnFolder();
+
+  if (ShowBox(nullptr, UninstallConfirmText(folder).c_str(),
+              MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+    return 0;
+  }
+  while (IsGameRunning()) {
+    if (ShowBox(nullptr, kGameRunningRetryText, MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
+      return 1;
+  }
+  const bool ok = RemoveInstallation(folder);
+  if (ok) {
+    ShowBox(nullptr, kRemovedText, MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  ShowBox(nullptr, kIncompleteCommandText, MB_OK | MB_ICONWARNING);
+  return 1;
+}
+
+void UninstallJob() {
+  const std::wstring folder = ReadInstallDir();
+  if (folder.empty()) {
+    ReportError(kNotInstalledText);
+    return;
+  }
+  if (IsGameRunning()) {
+    ReportError(kCloseGameFirstText);
+    return;
+  }
+  const bool ok = RemoveInstallation(folder);
+  if (HWND window = MainWindow()) PostMessageW(window, kWmUninstallDone, ok ? 1 : 0, 0);
+}
+
+void ShowUninstallResult(HWND owner, bool allRemoved) {
+  if (allRemoved) {
+    ShowBox(owner, kRemovedText, MB_OK | MB_ICONINFORMATION);
+  } else {
+    ShowBox(owner, kIncompleteJobText, MB_OK | MB_ICONWARNING);
+  }
+}
+
+bool RemoveInstallation(std::wstring_view folderText) {
+  std::wstring folder = folderText.empty() ? ReadInstallDir() : std::wstring(folderText);
+  folder = NormalizeFolder(folder);
+  bool ok = true;
+  if (!folder.empty() && IsFolder(folder)) RemoveGameFiles(folder, ok);
+  RemoveShortcuts();
+  if (!RemoveRegistryEntries()) ok = false;
+  return ok;
+}
+
+}  // namespace nv

@@ -1,0 +1,33 @@
+#include "system/uninstall_entry.h"
+
+namespace nv {
+
+std::uint32_t EstimatedSizeKiB(std::uint64_t bytes) {
+  const std::uint64_t kib = bytes / 1024;
+  return kib > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kib);
+}
+
+std::vector<RegistryValue> UninstallEntryValues(const UninstallEntryInput& input) {
+  auto text = [](const wchar_t* name, std::wstring value) {
+    return RegistryValue{name, false, std::move(value), 0};
+  };
+  auto dword = [](const wchar_t* name, std::uint32_t value) {
+    return RegistryValue{name, true, {}, value};
+  };
+  // The icon index is only added for the executable; an .ico file is named alone.
+  std::wstring icon = input.iconPath;
+  if (icon == input.copyPath) icon += L",0";
+  return {
+      text(L"DisplayName", L"Norvane"),
+      text(L"DisplayIcon", std::move(icon)),
+      text(L"DisplayVersion", input.version.empty() ? L"1.0" : input.version),
+      text(L"Publisher", L"Norvane"),
+      text(L"InstallLocation", input.folder),
+      text(L"UninstallString", L"\"" + input.copyPath + L"\" --uninstall"),
+      dword(L"NoModify", 1),
+      dword(L"NoRepair", 1),
+      dword(L"EstimatedSize", EstimatedSizeKiB(input.totalBytes)),
+  };
+}
+
+}  // namespace nv

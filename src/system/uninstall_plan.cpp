@@ -1,0 +1,96 @@
+#include "system/uninstall_plan.h"
+
+#include <algorithm>
+
+#include "sync/path_text.h"
+
+namespace nv {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::size_t SeparatorCount(std::string_view path) {
+  return static_cast<std::size_t>(std::count_if(path.begin(), path.end(), IsSeparator));
+}
+
+// "." and "..", and also "...", ".. " or ". .": Win32 drops trailing dots and
+// blanks from a path component, so those reach the parent folder as well.
+bool IsDotsComponent(std::string_view piece) {
+  if (piece.empty()) return false;  // "a//b": an empty component is harmless
+  for (char c : piece)
+    if (c != '.' && c != ' ') return false;
+  return piece.find('.') != std::string_view::npos;
+}
+
+}  // namespace
+
+bool IsSafeRelativePath(std::string_view path) {
+  if (path.empty() || IsSeparator(path.front())) return false;
+  if (path.find(':') != std::string_view::npos) return false;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = start;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    if (IsDotsComponent(path.substr(start, end - start))) return false;
+    if (end == path.size()) return true;
+    start = end + 1;
+  }
+}
+
+bool IsScreenshotPath(std::string_view path) {
+  const std::size_t separator = path.find_first_of("/\\");
+  if (separator == std::string_view::npos) return false;
+  // "screenshot /" and "screenshot./" name the same folder on Windows.
+  std::string_view first = path.substr(0, separator);
+  while (!first.empty() && (first.back() == '.' || first.back() == ' ')) first.remove_suffix(1);
+  return AsciiLower(first) == "screenshot";
+}
+
+void AddParentFolders(std::string_view path, std::set<std::string>& folders) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (IsSeparator(path[i]) && i > 0) folders.emplace(path.substr(0, i));
+  }
+}
+
+std::vector<std::string> DeepestFirst(const std::set<std::string>& folders) {
+  std::vector<std::string> out(folders.begin(), folders.end());
+  std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+    return SeparatorCount(a) > SeparatorCount(b);
+  });
+  return out;
+}
+
+std::wstring InterpreterPath(std::wstring_view systemFolder) {
+  if (systemFolder.empty() || systemFolder.size() >= 260) return L"cmd.exe";
+  return std::wstring(systemFolder) + L"\\cmd.exe";
+}
+
+std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstring_view copyPath,
+                                        std::wstring_view folder) {
+  // ping waits about two seconds (three echo requests to the local host) so
+  // the launcher has exited and released its own executable before del runs;
+  // rmdir without /s removes the game folder only when it is empty by then.
+  std::wstring line;
+  line += L'"';
+  line += interpreter;
+  line += L'"';
+  line += L" /c ping 127.0.0.1 -n 3 > nul & del /f /q ";
+  line += L'"';
+  line += copyPath;
+  line += L"\" \"";
+  line += copyPath;
+  line += L".old\"";
+  line += L" & rmdir ";
+  line += L'"';
+  line += folder;
+  line += L'"';
+  return line;
+}
+
+std::wstring UninstallConfirmText(std::wstring_view folder) {
+  return L"Uninstall Norvane from\n" + std::wstring(folder) +
+         L" ?\n\nThe game files are removed. Your screenshots are kept.";
+}
+
+}  // namespace nv

@@ -1,0 +1,51 @@
+// The decisions of uninstall that need no Windows call: which recorded paths
+// may be touched, which folders to remove in what order, the deferred
+// self-delete command line and the texts the user sees.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nv {
+
+// A recorded path (UTF-8) is used only when it is not empty, does not start
+// with '/' or '\', has no ':' and no "." or ".." component.
+bool IsSafeRelativePath(std::string_view path);
+
+// Screenshots are the player's: "screenshot/" or "screenshot\" in any case.
+bool IsScreenshotPath(std::string_view path);
+
+// Adds every proper prefix of path that ends just before a '/' or '\'.
+void AddParentFolders(std::string_view path, std::set<std::string>& folders);
+
+// The folders ordered by their number of separators, most first.
+std::vector<std::string> DeepestFirst(const std::set<std::string>& folders);
+
+// "<systemFolder>\cmd.exe" for a usable system folder (1 to 259 units),
+// otherwise plain "cmd.exe".
+std::wstring InterpreterPath(std::wstring_view systemFolder);
+
+// The hidden interpreter's line that removes the launcher copy, its ".old"
+// sibling and the then empty game folder once the launcher has exited.
+std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstring_view copyPath,
+                                        std::wstring_view folder);
+
+inline constexpr wchar_t kMessageCaption[] = L"Norvane";
+inline constexpr wchar_t kGameRunningRetryText[] =
+    L"Norvane is running. Close the game, then press Retry.";
+inline constexpr wchar_t kRemovedText[] =
+    L"Norvane was removed from your PC.\nYour screenshots were kept.";
+inline constexpr wchar_t kIncompleteCommandText[] =
+    L"Norvane was removed, but some files could not be deleted. You can delete the game folder "
+    L"by hand.";
+inline constexpr wchar_t kIncompleteJobText[] =
+    L"Norvane was removed, but some files could not be deleted (in use or blocked). You can "
+    L"delete the game folder by hand.";
+inline constexpr char kNotInstalledText[] = "The game is not installed.";
+inline constexpr char kCloseGameFirstText[] = "Close the game first, then uninstall.";
+
+std::wstring UninstallConfirmText(std::wstring_view folder);
+
+}  // namespace nv

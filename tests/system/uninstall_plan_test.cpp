@@ -1,0 +1,110 @@
+// Which recorded paths uninstall may touch, the folder order, the deferred
+// self-delete line and the registration values, as pure rules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "system/uninstall_entry.h"
+#include "system/uninstall_plan.h"
+
+namespace nv {
+namespace {
+
+TEST(IsSafeRelativePath, RejectsEverythingThatLeavesTheFolder) {
+  for (const char* path : {"", "/x", "\\x", "C:x", "data/C:/x", "a:b", "..", ".", "../x",
+                           "data/../../x", "data\\..\\x", "data/./x", "x/.", "x/..", "...",
+                           "data/.. /x", "data/. ./x"}) {
+    EXPECT_FALSE(IsSafeRelativePath(path)) << path;
+  }
+  for (const char* path : {"norvane.exe", "data/a/b.grf", "data\\c.grf", "data//x.grf",
+                           ".hidden", "..x/y", "x../y", "a.b/c..d"}) {
+    EXPECT_TRUE(IsSafeRelativePath(path)) << path;
+  }
+}
+
+TEST(IsScreenshotPath, AnyCaseEitherSeparator) {
+  EXPECT_TRUE(IsScreenshotPath("screenshot/a.png"));
+  EXPECT_TRUE(IsScreenshotPath("Screenshot\\b.png"));
+  EXPECT_TRUE(IsScreenshotPath("SCREENSHOT/sub/c.png"));
+  EXPECT_TRUE(IsScreenshotPath("screenshot /d.png"));  // the same folder for Win32
+  EXPECT_FALSE(IsScreenshotPath("screenshot"));
+  EXPECT_FALSE(IsScreenshotPath("screenshots/a.png"));
+  EXPECT_FALSE(IsScreenshotPath("data/screenshot/a.png"));
+}
+
+TEST(FolderSet, EveryParentOnceDeepestFirst) {
+  std::set<std::string> folders;
+  AddParentFolders("data/a/b.grf", folders);
+  AddParentFolders("data/c.grf", folders);
+  AddParentFolders("norvane.exe", folders);
+  AddParentFolders("x\\y\\z/w.txt", folders);
+  EXPECT_EQ(folders, (std::set<std::string>{"data", "data/a", "x", "x\\y", "x\\y\\z"}));
+  const std::vector<std::string> order = DeepestFirst(folders);
+  ASSERT_EQ(order.size(), 5u);
+  EXPECT_EQ(order[0], "x\\y\\z");
+  auto position = [&](const std::string& name) {
+    return std::find(order.begin(), order.end(), name) - order.begin();
+  };
+  EXPECT_LT(position("data/a"), position("data"));
+  EXPECT_LT(position("x\\y"), position("x"));
+  EXPECT_LT(position("data/a"), position("x"));
+}
+
+TEST(DeferredDelete, CommandLineByteForByte) {
+  EXPECT_EQ(BuildDeferredDeleteCommand(L"C:\\windows\\system32\\cmd.exe",
+                                       L"D:\\Games\\Norvane\\Norvane-Launcher.exe",
+                                       L"D:\\Games\\Norvane"),
+            L"\"C:\\windows\\system32\\cmd.exe\" /c ping 127.0.0.1 -n 3 > nul & del /f /q "
+            L"\"D:\\Games\\Norvane\\Norvane-Launcher.exe\" "
+            L"\"D:\\Games\\Norvane\\Norvane-Launcher.exe.old\" & rmdir \"D:\\Games\\Norvane\"");
+  EXPECT_EQ(InterpreterPath(L"C:\\windows\\system32"), L"C:\\windows\\system32\\cmd.exe");
+  EXPECT_EQ(InterpreterPath(L""), L"cmd.exe");
+  EXPECT_EQ(InterpreterPath(std::wstring(260, L'x')), L"cmd.exe");
+}
+
+TEST(UninstallTexts, ConfirmationNamesTheFolder) {
+  EXPECT_EQ(UninstallConfirmText(L"C:\\Games\\Norvane"),
+            L"Uninstall Norvane from\nC:\\Games\\Norvane ?\n\nThe game files are removed. Your "
+            L"screenshots are kept.");
+}
+
+TEST(UninstallEntry, NineValuesInOrderWithTheirTypes) {
+  UninstallEntryInput input;
+  input.folder = L"C:\\G";
+  input.copyPath = L"C:\\G\\Norvane-Launcher.exe";
+  input.iconPath = input.copyPath;
+  input.totalBytes = 5 * 1024 + 1023;
+  const std::vector<RegistryValue> values = UninstallEntryValues(input);
+  const std::vector<std::wstring> names = {L"DisplayName", L"DisplayIcon",     L"DisplayVersion",
+                                           L"Publisher",   L"InstallLocation", L"UninstallString",
+                                           L"NoModify",    L"NoRepair",        L"EstimatedSize"};
+  ASSERT_EQ(values.size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(values[i].name, names[i]);
+    EXPECT_EQ(values[i].isDword, i >= 6) << i;
+  }
+  EXPECT_EQ(values[1].text, L"C:\\G\\Norvane-Launcher.exe,0");
+  EXPECT_EQ(values[2].text, L"1.0");
+  EXPECT_EQ(values[5].text, L"\"C:\\G\\Norvane-Launcher.exe\" --uninstall");
+  EXPECT_EQ(values[8].dword, 5u);
+
+  input.iconPath = L"C:\\G\\norvane.ico";
+  input.version = L"2024.5";
+  EXPECT_EQ(UninstallEntryValues(input)[1].text, L"C:\\G\\norvane.ico");
+  EXPECT_EQ(UninstallEntryValues(input)[2].text, L"2024.5");
+}
+
+TEST(UninstallEntry, EstimatedSizeRoundsDownAndCaps) {
+  EXPECT_EQ(EstimatedSizeKiB(0), 0u);
+  EXPECT_EQ(EstimatedSizeKiB(1023), 0u);
+  EXPECT_EQ(EstimatedSizeKiB(2048), 2u);
+  EXPECT_EQ(EstimatedSizeKiB(0xFFFFFFFFull * 1024 + 1023), 0xFFFFFFFFu);
+  EXPECT_EQ(EstimatedSizeKiB(0x100000000ull * 1024), 0xFFFFFFFFu);
+  EXPECT_EQ(EstimatedSizeKiB(~0ull), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace nv

@@ -3,7 +3,10 @@
 # test nginx's tree (scripts/test-services), the launcher's sync engine
 # (sync_e2e.exe under wine64) installs them into an empty folder, every file
 # is compared, and after two files change and are published again the next
-# sync downloads exactly those two.
+# sync downloads exactly those two. Then: a reduced data list is restored
+# before the check, a file an "antivirus" removes right after its download
+# is reported, and a pause mid-file leaves the row waiting and the partial
+# file, which the next sync resumes.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
@@ -53,6 +56,7 @@ put("client", "norvane.exe", b"MZ" + bytes(rng.randrange(256) for _ in range(200
 put("client", "DATA.INI", b"data.grf\n")
 put("client", "data/empty.bin", b"")
 put("client", "data/big.grf", os.urandom(3 * 1024 * 1024))
+put("client", "data/huge.grf", os.urandom(48 * 1024 * 1024))
 put("client", "data/with blank/caf\u00e9 \u65e5\u672c.txt", "caf\u00e9".encode())
 put("client", "config/options.ini", b"volume=5\n")
 for i in range(30):
@@ -67,8 +71,9 @@ publish() {
   python3 tools/publish/publish.py --quiet --out "$www" --version "$1" --client "$work/client" \
     --hd "$work/hd" --user-files "$work/users.txt" --mirror "$mirror" >/dev/null
 }
-sync() {
-  scripts/wine-exec "$driver" "Z:${work//\//\\}\\game" "$mirror" client+hd 2>/dev/null | tr -d '\r' | tail -1
+sync() {  # sync [mode]
+  scripts/wine-exec "$driver" "Z:${work//\//\\}\\game" "$mirror" client+hd "$@" 2>/dev/null |
+    tr -d '\r' | tail -1
 }
 same_files() {
   local tree ok=0
@@ -86,12 +91,12 @@ expect() {  # expect <line> <pattern>
 check "publish version 1" publish 1
 files=$(( $(find "$work/client" "$work/hd" -type f | wc -l) ))
 line=$(sync)
-check "first sync installs all $files files" expect "$line" "result=0 started=1 downloaded=$files error="
+check "first sync installs all $files files" expect "$line" "result=0 started=1 downloaded=$files row=- error="
 check "every file equals its source" same_files
 check "the file state records version 1" grep -qx 'version|1' "$work/game/launcher_state.txt"
 
 line=$(sync)
-check "second sync downloads nothing" expect "$line" "result=0 started=0 downloaded=0 error="
+check "second sync downloads nothing" expect "$line" "result=0 started=0 downloaded=0 row=- error="
 
 # Two files change (one keeps its size), and the player edits a user file.
 head -c 200000 /dev/urandom >"$work/hd/textures/hd1.pak"
@@ -99,12 +104,35 @@ printf 'data.grf\nhd.grf\n' >"$work/client/DATA.INI"
 printf 'volume=9\n' >"$work/game/config/options.ini"
 check "publish version 2" publish 2
 line=$(sync)
-check "the next sync downloads exactly the two changed files" expect "$line" "result=0 started=1 downloaded=2 error="
+check "the next sync downloads exactly the two changed files" expect "$line" "result=0 started=1 downloaded=2 row=- error="
 check "the player's own file is left alone" grep -qx 'volume=9' "$work/game/config/options.ini"
 printf 'volume=5\n' >"$work/game/config/options.ini"
 check "every file equals its source after the update" same_files
 
 rm "$work/game/data/sub1/file1.dat"
 line=$(sync)
-check "a deleted file is downloaded again" expect "$line" "result=0 started=1 downloaded=1 error="
+check "a deleted file is downloaded again" expect "$line" "result=0 started=1 downloaded=1 row=- error="
+
+# The HD pack is missing an archive: DATA.INI was reduced and the shipped list
+# kept as DATA.INI.full. The sync puts it back before checking, so nothing
+# is downloaded for it.
+mv "$work/game/DATA.INI" "$work/game/DATA.INI.full"
+printf 'data.grf\n' >"$work/game/DATA.INI"
+line=$(sync)
+check "the full data list is restored before the check" expect "$line" "result=0 started=0 downloaded=0 row=- error="
+check "DATA.INI is the shipped list again" cmp -s "$work/client/DATA.INI" "$work/game/DATA.INI"
+
+rm "$work/game/data/sub2/file2.dat"
+line=$(sync antivirus:data/sub2/file2.dat)
+check "a file removed right after its download is reported" expect "$line" \
+  "result=2 started=1 downloaded=1 row=done error=1 file(s) were changed or removed right after downloading - usually an antivirus. Add the game folder as an exception, then use Repair."
+
+rm "$work/game/data/huge.grf"
+line=$(sync pause:data/huge.grf)
+check "a pause mid-file ends the sync as stopped with the row waiting" expect "$line" "result=1 started=1 downloaded=1 row=wait error="
+part_size=$(stat -c %s "$work/game/data/huge.grf.part" 2>/dev/null || echo 0)
+check "the partial file stays ($part_size bytes)" test "$part_size" -gt 0 -a "$part_size" -lt $((48 * 1024 * 1024))
+line=$(sync)
+check "the next sync finishes both files" expect "$line" "result=0 started=1 downloaded=2 row=- error="
+check "every file equals its source at the end" same_files
 finish

@@ -9,6 +9,7 @@
 #include "jobs/job_engine.h"
 #include "net/http_client.h"
 #include "net/transfer.h"
+#include "system/client_data_list.h"
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"
 #include "sync/manifest.h"
@@ -189,7 +190,8 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
 
   // A reduced DATA.INI (HD archives missing) would not match its manifest
   // entry: the full list goes back before the scan.
-  if (seams.restoreFullClientDataList) seams.restoreFullClientDataList(folder);
+  (seams.restoreFullClientDataList ? seams.restoreFullClientDataList
+                                    : &RestoreFullClientDataList)(folder);
 
   FileState state = LoadFileState(folder);
   setBytesTotal = Clamp64((request.client ? client.total : 0) + (request.hd ? hd.total : 0));

@@ -135,4 +135,24 @@ check "the partial file stays ($part_size bytes)" test "$part_size" -gt 0 -a "$p
 line=$(sync)
 check "the next sync finishes both files" expect "$line" "result=0 started=1 downloaded=2 row=- error="
 check "every file equals its source at the end" same_files
+
+# Failure patterns over five missing files in manifest order: the server
+# lacks files 1, 2 and 3 (the set ends at the third), then 1, 2, 4 and 5
+# (every file is tried).
+mapfile -t five < <(grep '^data/sub0/' "$www/client/manifest.txt" | head -5)
+hide() { local i; for i in "$@"; do mv "$www/client/files/$(cut -d'|' -f3 <<<"${five[$i]}")" "$work/hidden-$i"; done; }
+unhide() { local f; for f in "$work"/hidden-*; do [ -e "$f" ] || continue; mv "$f" "$www/client/files/$(cut -d'|' -f3 <<<"${five[${f##*-}]}")"; done; }
+for entry in "${five[@]}"; do rm -f "$work/game/${entry%%|*}"; done
+failed_text="Some files could not be downloaded. Check your internet connection (and that your antivirus is not blocking the launcher), then try again."
+hide 0 1 2
+line=$(sync "row:${five[4]%%|*}")
+unhide
+check "three failures in a row end the set at the third file" expect "$line" "result=2 started=1 downloaded=3 row=wait error=$failed_text"
+hide 0 1 3 4
+line=$(sync "row:${five[4]%%|*}")
+unhide
+check "failures on files 1, 2, 4 and 5 around a good third try all five" expect "$line" "result=2 started=1 downloaded=5 row=fail error=$failed_text"
+line=$(sync)
+check "the four missing files come with the next sync" expect "$line" "result=0 started=1 downloaded=4 row=- error="
+check "every file equals its source after the failures" same_files
 finish

@@ -99,6 +99,52 @@ TEST(FileStateText, IndexFindsEveryEntryThroughGrowth) {
   EXPECT_EQ(manual.entries.size(), 2u);
 }
 
+void ExpectSameState(const FileState& a, const FileState& b, const std::string& what) {
+  EXPECT_EQ(a.version, b.version) << what;
+  ASSERT_EQ(a.entries.size(), b.entries.size()) << what;
+  for (std::size_t i = 0; i < a.entries.size(); ++i) {
+    EXPECT_EQ(a.entries[i].path, b.entries[i].path) << what;
+    EXPECT_EQ(a.entries[i].size, b.entries[i].size) << what;
+    EXPECT_EQ(a.entries[i].mtime, b.entries[i].mtime) << what;
+    EXPECT_EQ(a.entries[i].sha256, b.entries[i].sha256) << what;
+  }
+}
+
+TEST(FileStateText, ReaderInPiecesEqualsTheWholeText) {
+  const std::string text =
+      "\xEF\xBB\xBF" "version|9\r\n"
+      "a/b|1|2|" + kHashA + "\n"
+      "\xEF\xBB\xBF" "bom-led|3|4|\n"  // not the start of the file: part of the path
+      "bad|x|1|\n"
+      "\n"
+      "a/b|5|6|\t \r\n"
+      "last|7|8|" + kHashB;  // no LF at the end
+  const FileState whole = ParseFileState(text);
+  ASSERT_EQ(whole.entries.size(), 3u);
+  EXPECT_EQ(whole.entries[1].path, "\xEF\xBB\xBF" "bom-led");
+  // Every way of cutting the text in two and in three pieces.
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    FileStateReader two(text.size());
+    two.Add(std::string_view(text).substr(0, i));
+    two.Add(std::string_view(text).substr(i));
+    ExpectSameState(two.Finish(), whole, "cut at " + std::to_string(i));
+    for (std::size_t j = i; j <= text.size(); j += 7) {
+      FileStateReader three;
+      three.Add(std::string_view(text).substr(0, i));
+      three.Add(std::string_view(text).substr(i, j - i));
+      three.Add(std::string_view(text).substr(j));
+      ExpectSameState(three.Finish(), whole, "cuts at " + std::to_string(i) + "," + std::to_string(j));
+    }
+  }
+  // Byte by byte, and a mark split over the first pieces.
+  FileStateReader bytes;
+  for (char c : text) bytes.Add(std::string_view(&c, 1));
+  ExpectSameState(bytes.Finish(), whole, "byte by byte");
+  FileStateReader markOnly;
+  markOnly.Add("\xEF\xBB\xBF");
+  EXPECT_TRUE(markOnly.Finish().entries.empty());
+}
+
 TEST(FileStateText, RecordFindAndInvalidate) {
   FileState state;
   EXPECT_EQ(FindFileStateEntry(state, "x"), nullptr);

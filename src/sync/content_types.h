@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace nv {
@@ -32,8 +31,12 @@ struct FileStateEntry {
 
 struct FileState {
   std::string version;  // the client content version last completely verified
-  std::vector<FileStateEntry> entries;        // new entries are appended
-  std::unordered_map<std::string, std::size_t> index;  // path -> position in entries
+  std::vector<FileStateEntry> entries;  // new entries are appended
+  // Path -> position, kept by FindFileStateEntry and RecordFileState
+  // (sync/file_state.h): an open-addressing table of position + 1 (0 = free)
+  // hashed over entries[position].path, so no path is stored twice; a state
+  // of 100,000 files costs 1 MB here instead of a copy of every path.
+  std::vector<std::uint32_t> index;
 };
 
 }  // namespace nv

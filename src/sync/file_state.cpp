@@ -32,15 +32,19 @@ FileState LoadFileState(std::wstring_view folder) {
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart >= kMaxStateBytes)
     return {};
 
-  std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kPiece, text.size() - done));
+  // Parsed piece by piece as it is read: a large state never sits in memory
+  // as text and as entries at once.
+  FileStateReader reader(static_cast<std::uint64_t>(size.QuadPart));
+  std::string piece(static_cast<std::size_t>(std::min<LONGLONG>(kPiece, size.QuadPart)), '\0');
+  LONGLONG done = 0;
+  while (done < size.QuadPart) {
+    const DWORD want = static_cast<DWORD>(std::min<LONGLONG>(kPiece, size.QuadPart - done));
     DWORD got = 0;
-    if (!ReadFile(file.get(), text.data() + done, want, &got, nullptr) || got == 0) return {};
+    if (!ReadFile(file.get(), piece.data(), want, &got, nullptr) || got == 0) return {};
+    reader.Add(std::string_view(piece.data(), got));
     done += got;
   }
-  return ParseFileState(text);
+  return reader.Finish();
 }
 
 bool SaveFileState(std::wstring_view folder, const FileState& state) {

@@ -25,6 +25,24 @@ bool SaveFileState(std::wstring_view folder, const FileState& state);
 FileState ParseFileState(std::string_view text);
 std::string FormatFileState(const FileState& state);
 
+// ParseFileState for text that arrives in pieces (the file read 4 MiB at a
+// time), so the whole text is never in memory at once. Lines may straddle
+// pieces; the result equals ParseFileState of the pieces joined.
+class FileStateReader {
+ public:
+  // expectedBytes (the file size, or 0) sizes the entry list up front.
+  explicit FileStateReader(std::uint64_t expectedBytes = 0);
+  void Add(std::string_view piece);
+  FileState Finish();
+
+ private:
+  void AddLine(std::string_view line);
+
+  FileState state_;
+  std::string pending_;  // the start of a line whose end has not come yet
+  bool firstLine_ = true;
+};
+
 // Lookups and updates that keep the path index in step with the entries.
 FileStateEntry* FindFileStateEntry(FileState& state, const std::string& path);
 // Updates the entry for path (keeping its place) or appends a new one.

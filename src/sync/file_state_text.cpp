@@ -1,5 +1,8 @@
 // The pure half of the file-state file: its text format and the indexed list.
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "sync/file_state.h"
 #include "sync/line_syntax.h"
@@ -13,16 +16,47 @@ constexpr std::string_view kHeader =
 
 }  // namespace
 
+namespace {
+
+std::size_t PathHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
+
+// The slot that holds path, or the free slot where it belongs. The table is
+// never full: it grows before half of it is used.
+std::size_t FindSlot(const FileState& state, std::string_view path) {
+  const std::size_t mask = state.index.size() - 1;
+  std::size_t slot = PathHash(path) & mask;
+  while (state.index[slot] != 0 && state.entries[state.index[slot] - 1].path != path)
+    slot = (slot + 1) & mask;
+  return slot;
+}
+
+// Sizes the table for at least `entries` entries at most half full, and
+// places every entry again.
+void ResizeIndex(FileState& state, std::size_t entries) {
+  std::size_t size = 16;
+  while (size < entries * 2) size *= 2;
+  state.index.assign(size, 0);
+  for (std::size_t i = 0; i < state.entries.size(); ++i)
+    state.index[FindSlot(state, state.entries[i].path)] = static_cast<std::uint32_t>(i + 1);
+}
+
+}  // namespace
+
 FileStateEntry* FindFileStateEntry(FileState& state, const std::string& path) {
-  const auto found = state.index.find(path);
-  return found == state.index.end() ? nullptr : &state.entries[found->second];
+  // A state built by hand (entries without a table) is indexed on first use.
+  if (state.index.empty() || state.index.size() < state.entries.size() * 2)
+    ResizeIndex(state, state.entries.size());
+  const std::uint32_t found = state.index[FindSlot(state, path)];
+  return found == 0 ? nullptr : &state.entries[found - 1];
 }
 
 void RecordFileState(FileState& state, const std::string& path, std::int64_t size,
                      std::int64_t mtime, std::string sha256) {
   FileStateEntry* entry = FindFileStateEntry(state, path);
   if (!entry) {
-    state.index.emplace(path, state.entries.size());
+    if (state.index.size() < (state.entries.size() + 1) * 2)
+      ResizeIndex(state, state.entries.size() + 1);
+    state.index[FindSlot(state, path)] = static_cast<std::uint32_t>(state.entries.size() + 1);
     entry = &state.entries.emplace_back();
     entry->path = path;
   }
@@ -39,35 +73,83 @@ void InvalidateFileState(FileState& state, const std::string& path) {
   }
 }
 
+namespace {
+
+// One line of the file, as SplitLines gives it.
+void AddFileStateLine(FileState& state, std::string_view line) {
+  if (line.empty() || line.front() == '#') return;
+  const auto fields = SplitFields(line, '|');
+  if (fields.size() == 2) {
+    if (fields[0] == "version") state.version.assign(fields[1]);
+    return;
+  }
+  if (fields.size() != 4 || !IsValidContentPath(fields[0])) return;
+  const auto size = ParseDecimal(fields[1]);
+  const auto mtime = ParseDecimal(fields[2]);
+  if (!size || !mtime) return;
+  std::string sha256;
+  if (!fields[3].empty()) {
+    auto parsed = ParseSha256(fields[3]);
+    if (!parsed) return;
+    sha256 = std::move(*parsed);
+  }
+  // 18 digits at most, so both fit the signed fields.
+  RecordFileState(state, std::string(fields[0]), static_cast<std::int64_t>(*size),
+                  static_cast<std::int64_t>(*mtime), std::move(sha256));
+}
+
+}  // namespace
+
 FileState ParseFileState(std::string_view text) {
   FileState state;
   const std::vector<std::string_view> lines = SplitLines(text);
   // Sized once: growing by doubling would hold two copies of the list at the
   // moment of each move.
   state.entries.reserve(lines.size());
-  state.index.reserve(lines.size());
-  for (std::string_view line : lines) {
-    if (line.empty() || line.front() == '#') continue;
-    const auto fields = SplitFields(line, '|');
-    if (fields.size() == 2) {
-      if (fields[0] == "version") state.version.assign(fields[1]);
-      continue;
-    }
-    if (fields.size() != 4 || !IsValidContentPath(fields[0])) continue;
-    const auto size = ParseDecimal(fields[1]);
-    const auto mtime = ParseDecimal(fields[2]);
-    if (!size || !mtime) continue;
-    std::string sha256;
-    if (!fields[3].empty()) {
-      auto parsed = ParseSha256(fields[3]);
-      if (!parsed) continue;
-      sha256 = std::move(*parsed);
-    }
-    // 18 digits at most, so both fit the signed fields.
-    RecordFileState(state, std::string(fields[0]), static_cast<std::int64_t>(*size),
-                    static_cast<std::int64_t>(*mtime), std::move(sha256));
-  }
+  ResizeIndex(state, lines.size());
+  for (std::string_view line : lines) AddFileStateLine(state, line);
   return state;
+}
+
+FileStateReader::FileStateReader(std::uint64_t expectedBytes) {
+  // A line of a verified file is about 100 bytes (path, two numbers, the
+  // hash): a guess that spares the list most of its doublings. The cap keeps
+  // a wrong size from reserving much.
+  const std::size_t guess = static_cast<std::size_t>(std::min<std::uint64_t>(expectedBytes / 100, 4000000));
+  state_.entries.reserve(guess);
+  ResizeIndex(state_, guess);
+}
+
+void FileStateReader::AddLine(std::string_view line) {
+  // The byte order mark counts only at the very start of the file.
+  if (firstLine_ && line.starts_with(kUtf8Bom)) line.remove_prefix(kUtf8Bom.size());
+  firstLine_ = false;
+  AddFileStateLine(state_, TrimLineEnd(line));
+}
+
+void FileStateReader::Add(std::string_view piece) {
+  for (;;) {
+    const std::size_t end = piece.find('\n');
+    if (end == std::string_view::npos) {
+      pending_.append(piece);
+      return;
+    }
+    if (pending_.empty()) {
+      AddLine(piece.substr(0, end));
+    } else {
+      pending_.append(piece.substr(0, end));
+      AddLine(pending_);
+      pending_.clear();
+    }
+    piece.remove_prefix(end + 1);
+  }
+}
+
+FileState FileStateReader::Finish() {
+  // The text after the last LF is a line too (SplitLines' rule).
+  if (!pending_.empty()) AddLine(pending_);
+  pending_.clear();
+  return std::move(state_);
 }
 
 std::string FormatFileState(const FileState& state) {

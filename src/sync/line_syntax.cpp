@@ -4,19 +4,22 @@
 
 namespace nv {
 
+std::string_view TrimLineEnd(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+    line.remove_suffix(1);
+  return line;
+}
+
 std::vector<std::string_view> SplitLines(std::string_view text) {
-  if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
   std::vector<std::string_view> lines;
   // One allocation for the whole list: a 100,000-line manifest would
   // otherwise pass through every doubling on its way.
   lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
+    lines.push_back(TrimLineEnd(text.substr(0, end)));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-      line.remove_suffix(1);
-    lines.push_back(line);
   }
   return lines;
 }

@@ -11,6 +11,11 @@
 
 namespace nv {
 
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// The line without its trailing run of CR, blank and tab characters.
+std::string_view TrimLineEnd(std::string_view line);
+
 // The lines of text, in order: a leading UTF-8 byte order mark is skipped,
 // lines end at LF, and every line loses its trailing run of CR, blank and tab.
 // Empty lines are kept (the caller skips them with the '#' comments); leading

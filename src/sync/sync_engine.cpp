@@ -9,6 +9,7 @@
 #include "jobs/job_engine.h"
 #include "net/http_client.h"
 #include "net/transfer.h"
+#include "system/client_data_list.h"
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"
 #include "sync/manifest.h"
@@ -21,6 +22,15 @@ namespace {
 SyncSeams seams;
 
 bool Stopping() { return stopFlag.load(); }
+
+// Sizes come from the manifest: each is below 10^18, but a long hostile list
+// could still wrap the sum round to a small number and pass the disk test.
+std::uint64_t TotalSize(const std::vector<DownloadItem>& items) {
+  std::uint64_t total = 0;
+  for (const DownloadItem& item : items)
+    total = item.size > ~std::uint64_t{0} - total ? ~std::uint64_t{0} : total + item.size;
+  return total;
+}
 
 std::uint64_t FreeBytes(std::wstring_view path) {
   return seams.freeBytesForPath ? seams.freeBytesForPath(path) : FreeBytesForPath(path);
@@ -71,8 +81,7 @@ bool FetchManifest(std::string_view relativePath, ContentManifest& manifest) {
 
 SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadItem>& items,
                            bool countFixed, std::string& errorText) {
-  std::uint64_t needed = 0;
-  for (const DownloadItem& item : items) needed += item.size;
+  const std::uint64_t needed = TotalSize(items);
 
   errorText = DiskSpaceErrorText(needed, FreeBytes(folder));
   if (!errorText.empty()) return kSyncFailed;
@@ -181,7 +190,8 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
 
   // A reduced DATA.INI (HD archives missing) would not match its manifest
   // entry: the full list goes back before the scan.
-  if (seams.restoreFullClientDataList) seams.restoreFullClientDataList(folder);
+  (seams.restoreFullClientDataList ? seams.restoreFullClientDataList
+                                    : &RestoreFullClientDataList)(folder);
 
   FileState state = LoadFileState(folder);
   setBytesTotal = Clamp64((request.client ? client.total : 0) + (request.hd ? hd.total : 0));
@@ -212,9 +222,7 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
   }
 
   if (!items.empty()) {
-    std::uint64_t need = 0;
-    for (const DownloadItem& item : items) need += item.size;
-    status.needBytes = Clamp64(need);
+    status.needBytes = Clamp64(TotalSize(items));
     ReportState(request.busyState, false, false);
     {
       std::lock_guard<std::mutex> lock(progressMutex);

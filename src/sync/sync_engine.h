@@ -77,9 +77,6 @@ SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadI
 
 // Everything the engine needs from outside the content code, replaceable by
 // tests (and only by them). Null members use the built-in operation.
-// FIXME(system): RestoreFullClientDataList lives with the client data list,
-// which is not linked into this branch yet; until it is, a null member skips
-// the restore.
 struct SyncSeams {
   std::vector<std::string> (*loadMirrorList)() = nullptr;
   bool (*fetchText)(std::string_view url, std::string& body) = nullptr;

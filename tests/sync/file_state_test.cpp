@@ -79,6 +79,27 @@ TEST(FileStateFile, MissingDamagedOrHugeFilesGiveWhatCanBeRead) {
   EXPECT_EQ(huge.version, "");
 }
 
+TEST(FileStateFile, LargeStateReadAcrossPieces) {
+  test::TempFolder temp;
+  FileState state;
+  state.version = "big";
+  // About 7 MB: lines cross the 4 MiB reads.
+  for (int i = 0; i < 70000; ++i)
+    RecordFileState(state, "data/folder" + std::to_string(i % 97) + "/file" + std::to_string(i),
+                    i, 133500000000000000 + i, i % 3 ? kHashA : "");
+  ASSERT_TRUE(SaveFileState(temp.path(), state));
+  FileState back = LoadFileState(temp.path());
+  EXPECT_EQ(back.version, "big");
+  ASSERT_EQ(back.entries.size(), state.entries.size());
+  for (std::size_t i = 0; i < state.entries.size(); ++i) {
+    ASSERT_EQ(back.entries[i].path, state.entries[i].path) << i;
+    ASSERT_EQ(back.entries[i].mtime, state.entries[i].mtime) << i;
+    ASSERT_EQ(back.entries[i].sha256, state.entries[i].sha256) << i;
+  }
+  ASSERT_NE(FindFileStateEntry(back, "data/folder0/file69937"), nullptr);
+  EXPECT_EQ(FindFileStateEntry(back, "data/folder0/file69937")->size, 69937);
+}
+
 TEST(FileStateFile, LoadWaitsForABriefLock) {
   test::TempFolder temp;
   ASSERT_TRUE(SaveFileState(temp.path(), SampleState("v1")));

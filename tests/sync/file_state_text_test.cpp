@@ -24,7 +24,7 @@ TEST(FileStateText, RoundTripKeepsOrderAndEmptyHashes) {
                       "\nuser/opt.ini|7|133500000000000001|\n"),
             std::string::npos);
 
-  const FileState back = ParseFileState(text);
+  FileState back = ParseFileState(text);
   EXPECT_EQ(back.version, "2024.1");
   ASSERT_EQ(back.entries.size(), 3u);
   for (std::size_t i = 0; i < 3; ++i) {
@@ -32,7 +32,8 @@ TEST(FileStateText, RoundTripKeepsOrderAndEmptyHashes) {
     EXPECT_EQ(back.entries[i].size, state.entries[i].size);
     EXPECT_EQ(back.entries[i].mtime, state.entries[i].mtime);
     EXPECT_EQ(back.entries[i].sha256, state.entries[i].sha256);
-    EXPECT_EQ(back.index.at(back.entries[i].path), i);
+    EXPECT_EQ(FindFileStateEntry(back, back.entries[i].path),
+              &back.entries[i]);
   }
   EXPECT_EQ(FormatFileState(back), text);
   EXPECT_EQ(ParseFileState(FormatFileState(FileState{})).entries.size(), 0u);
@@ -64,7 +65,6 @@ TEST(FileStateText, DamagedLinesAreSkippedOneByOne) {
   EXPECT_EQ(state.entries[2].size, 5);
   EXPECT_EQ(state.entries[2].mtime, 6);
   EXPECT_TRUE(state.entries[2].sha256.empty());
-  EXPECT_EQ(state.index.size(), 3u);
 }
 
 TEST(FileStateText, RepeatedPathReplacesInPlace) {
@@ -76,6 +76,73 @@ TEST(FileStateText, RepeatedPathReplacesInPlace) {
   EXPECT_EQ(state.entries[1].path, "b");
   // The key is exact: another case is another entry.
   EXPECT_EQ(ParseFileState("a|1|1|\nA|1|1|\n").entries.size(), 2u);
+}
+
+TEST(FileStateText, IndexFindsEveryEntryThroughGrowth) {
+  FileState state;
+  for (int i = 0; i < 5000; ++i) RecordFileState(state, "f/" + std::to_string(i), i, i, "");
+  ASSERT_EQ(state.entries.size(), 5000u);
+  for (int i = 0; i < 5000; ++i) {
+    const FileStateEntry* e = FindFileStateEntry(state, "f/" + std::to_string(i));
+    ASSERT_NE(e, nullptr) << i;
+    EXPECT_EQ(e->size, i);
+  }
+  EXPECT_EQ(FindFileStateEntry(state, "f/5000"), nullptr);
+  EXPECT_EQ(FindFileStateEntry(state, "F/1"), nullptr);  // exact, case-sensitive key
+  // Entries put in by hand, without the table, are found too.
+  FileState manual;
+  manual.entries.push_back({"a", 1, 2, ""});
+  manual.entries.push_back({"b", 3, 4, ""});
+  ASSERT_NE(FindFileStateEntry(manual, "b"), nullptr);
+  EXPECT_EQ(FindFileStateEntry(manual, "b")->size, 3);
+  RecordFileState(manual, "a", 9, 9, "");
+  EXPECT_EQ(manual.entries.size(), 2u);
+}
+
+void ExpectSameState(const FileState& a, const FileState& b, const std::string& what) {
+  EXPECT_EQ(a.version, b.version) << what;
+  ASSERT_EQ(a.entries.size(), b.entries.size()) << what;
+  for (std::size_t i = 0; i < a.entries.size(); ++i) {
+    EXPECT_EQ(a.entries[i].path, b.entries[i].path) << what;
+    EXPECT_EQ(a.entries[i].size, b.entries[i].size) << what;
+    EXPECT_EQ(a.entries[i].mtime, b.entries[i].mtime) << what;
+    EXPECT_EQ(a.entries[i].sha256, b.entries[i].sha256) << what;
+  }
+}
+
+TEST(FileStateText, ReaderInPiecesEqualsTheWholeText) {
+  const std::string text =
+      "\xEF\xBB\xBF" "version|9\r\n"
+      "a/b|1|2|" + kHashA + "\n"
+      "\xEF\xBB\xBF" "bom-led|3|4|\n"  // not the start of the file: part of the path
+      "bad|x|1|\n"
+      "\n"
+      "a/b|5|6|\t \r\n"
+      "last|7|8|" + kHashB;  // no LF at the end
+  const FileState whole = ParseFileState(text);
+  ASSERT_EQ(whole.entries.size(), 3u);
+  EXPECT_EQ(whole.entries[1].path, "\xEF\xBB\xBF" "bom-led");
+  // Every way of cutting the text in two and in three pieces.
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    FileStateReader two(text.size());
+    two.Add(std::string_view(text).substr(0, i));
+    two.Add(std::string_view(text).substr(i));
+    ExpectSameState(two.Finish(), whole, "cut at " + std::to_string(i));
+    for (std::size_t j = i; j <= text.size(); j += 7) {
+      FileStateReader three;
+      three.Add(std::string_view(text).substr(0, i));
+      three.Add(std::string_view(text).substr(i, j - i));
+      three.Add(std::string_view(text).substr(j));
+      ExpectSameState(three.Finish(), whole, "cuts at " + std::to_string(i) + "," + std::to_string(j));
+    }
+  }
+  // Byte by byte, and a mark split over the first pieces.
+  FileStateReader bytes;
+  for (char c : text) bytes.Add(std::string_view(&c, 1));
+  ExpectSameState(bytes.Finish(), whole, "byte by byte");
+  FileStateReader markOnly;
+  markOnly.Add("\xEF\xBB\xBF");
+  EXPECT_TRUE(markOnly.Finish().entries.empty());
 }
 
 TEST(FileStateText, RecordFindAndInvalidate) {

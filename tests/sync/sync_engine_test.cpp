@@ -237,6 +237,15 @@ TEST_F(SyncEngineTest, DiskSpaceIsTestedAgainstNeedPlusMargin) {
   EXPECT_EQ(w.requests.size(), 1u);
   w.freeBytes = kUnknownFreeBytes;
   EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error), kSyncDone);
+  // Sizes that would wrap a 64-bit sum round to 2 bytes still fail the test.
+  std::vector<DownloadItem> huge = Items(2, 999999999999999999ull);
+  for (int i = 0; i < 16; ++i) huge.push_back(huge[0]);
+  // 18 * 999999999999999999 + 446744073709551636 = 2^64 + 2
+  huge.push_back({"client/", "last", 446744073709551636ull, std::string(64, 'a')});
+  w.freeBytes = 1024 * kMiB;
+  w.requests.clear();
+  EXPECT_EQ(DownloadFileSet(temp.path(), huge, false, error), kSyncFailed);
+  EXPECT_TRUE(w.requests.empty());
 }
 
 TEST_F(SyncEngineTest, FiveHundredFilesShowThreeHundredRowsAndAllDownload) {

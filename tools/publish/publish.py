@@ -55,10 +55,6 @@ class Refused(Exception):
 
 # --- the launcher's rules ---------------------------------------------------------
 
-def is_decimal_text(text):
-    return 1 <= len(text) <= 18 and all("0" <= c <= "9" for c in text)
-
-
 def path_problem(path_bytes):
     """Why the launcher's path rule rejects path_bytes (UTF-8), or None."""
     if not 1 <= len(path_bytes) <= MAX_PATH_BYTES:
@@ -74,7 +70,7 @@ def path_problem(path_bytes):
             return f"contains {bad.decode()!r}"
     for segment in path_bytes.split(b"/"):
         if segment in (b"", b".", b".."):
-            return f"has an empty, '.' or '..' segment"
+            return "has an empty, '.' or '..' segment"
         for byte in segment:
             if byte < 0x20:
                 return f"contains the control byte 0x{byte:02x}"
@@ -210,7 +206,7 @@ class Progress:
             print(text, file=sys.stderr, flush=True)
 
 
-def sha256_of(path, progress, label):
+def sha256_of(path, tally, label):
     digest = hashlib.sha256()
     with open(path, "rb") as handle:
         while True:
@@ -218,7 +214,7 @@ def sha256_of(path, progress, label):
             if not block:
                 break
             digest.update(block)
-            progress.advance(len(block), label)
+            tally.advance(len(block), label)
     return digest.hexdigest()
 
 

@@ -155,4 +155,32 @@ check "failures on files 1, 2, 4 and 5 around a good third try all five" expect 
 line=$(sync)
 check "the four missing files come with the next sync" expect "$line" "result=0 started=1 downloaded=4 row=- error="
 check "every file equals its source after the failures" same_files
+
+# A set of 500 small files: the file card shows 300 rows, all 500 come.
+many="$work/many"
+many_www="$servers/www/sync-e2e-many/download"
+many_mirror="https://localhost:18443/sync-e2e-many/download"
+rm -rf "$many" "$many_www"
+mkdir -p "$many/client" "$many/game" "$many_www"
+python3 - "$many/client" <<'PY'
+import os, sys
+for i in range(500):
+    d = os.path.join(sys.argv[1], f"pack{i // 100}")
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, f"item{i:03}.bin"), "wb") as f:
+        f.write(os.urandom(100 + i))
+PY
+python3 tools/publish/publish.py --quiet --out "$many_www" --version 7 --client "$many/client" \
+  --mirror "$many_mirror" >/dev/null
+sync_many() {
+  scripts/wine-exec "$driver" "Z:${many//\//\\}\\game" "$many_mirror" client "$@" 2>/dev/null |
+    tr -d '\r' | tail -1
+}
+# The disk test wants the bytes to download plus a 64 MiB margin free.
+need=$(( $(find "$many/client" -type f -printf '%s\n' | awk '{s+=$1} END {print s}') ))
+line=$(sync_many "free:$((need + 64 * 1024 * 1024 - 1))")
+check "one byte short of need + 64 MiB refuses the download" expect "$line" "result=2 started=* downloaded=0 row=- error=Not enough disk space: *"
+line=$(sync_many rows)
+check "500 files: 300 rows on the card, all 500 downloaded" expect "$line" "result=0 started=1 downloaded=500 row=300 error="
+check "the 500 files equal their sources" diff -r -q "$many/client" "$many/game" -x launcher_state.txt
 finish

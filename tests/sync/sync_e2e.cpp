@@ -5,6 +5,8 @@
 //   antivirus:<path>  the file is deleted right after it was placed
 //   pause:<path>      pause (stop reason 1) once that file's bytes flow
 //   row:<path>        nothing special; the row of that file is reported
+//   rows              the number of file-card rows is reported as row=
+//   free:<bytes>      the volume reports that many free bytes
 // Prints one line:
 //   result=<0|1|2> started=<0|1> downloaded=<files> row=<state of the mode's file> error=<text>
 #include <windows.h>
@@ -46,6 +48,14 @@ bool CountedDownload(const std::vector<std::string>& mirrors, std::string_view r
   return ok;
 }
 
+std::uint64_t freeBytes = 0;
+std::uint64_t FixedFreeBytes(std::wstring_view) { return freeBytes; }
+
+std::string RowCount() {
+  std::lock_guard<std::mutex> lock(nv::progressMutex);
+  return std::to_string(nv::progressRecord.fileRows.size());
+}
+
 std::string RowState(const std::string& path) {
   std::lock_guard<std::mutex> lock(nv::progressMutex);
   for (const nv::FileRow& row : nv::progressRecord.fileRows)
@@ -70,6 +80,10 @@ int wmain(int argc, wchar_t** argv) {
   seams.loadMirrorList = &OneMirror;
   seams.downloadManifestEntry = &CountedDownload;
   nv::net_seams::backoffPause = &NoPause;
+  if (mode.starts_with("free:")) {
+    freeBytes = std::stoull(modePath);
+    seams.freeBytesForPath = &FixedFreeBytes;
+  }
 
   // The pause button, pressed while the file's bytes flow.
   std::atomic<bool> done{false};
@@ -103,7 +117,10 @@ int wmain(int argc, wchar_t** argv) {
   done = true;
   if (pauser.joinable()) pauser.join();
   std::printf("result=%d started=%d downloaded=%d row=%s error=%s\n", static_cast<int>(result),
-              started ? 1 : 0, downloads, mode.empty() ? "-" : RowState(modePath).c_str(),
+              started ? 1 : 0, downloads,
+              mode.empty() || mode.starts_with("free:") ? "-"
+              : mode == "rows"                          ? RowCount().c_str()
+                                                        : RowState(modePath).c_str(),
               error.c_str());
   return 0;
 }

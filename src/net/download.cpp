@@ -17,10 +17,6 @@ namespace {
 constexpr int kOpenTries = 10;
 constexpr DWORD kOpenPauseMs = 300;
 
-bool IsLockedError(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
-}
-
 bool Stopped(const std::atomic<bool>* stopFlag) { return stopFlag && stopFlag->load(); }
 
 std::wstring Decimal(std::int64_t value) { return std::to_wstring(value); }

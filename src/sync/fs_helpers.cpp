@@ -7,12 +7,6 @@ namespace {
 constexpr int kOpenAttempts = 5;
 constexpr DWORD kOpenRetryPauseMs = 250;
 
-// Another program (an antivirus scanner, the game) holds the file for now.
-bool IsLockedError(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED;
-}
-
 bool IsExistingFolder(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

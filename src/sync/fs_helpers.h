@@ -12,6 +12,13 @@
 
 namespace nv {
 
+// Errors 32, 33 and 5: another program (an antivirus scanner, the game)
+// holds the file for now, so the operation is worth trying again.
+inline bool IsLockedError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
+
 // Every folder above the file exists afterwards ('/' or '\' separators).
 bool CreateParentDirectories(std::wstring_view filePath);
 

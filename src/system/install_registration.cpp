@@ -21,11 +21,6 @@ namespace {
 constexpr int kCopyAttempts = 6;
 constexpr DWORD kCopyPauseMs = 400;
 
-bool IsLockedError(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION;
-}
-
 bool CopyRound(const std::wstring& source, const std::wstring& copy) {
   for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
     if (CopyFileW(LongPath(source).c_str(), LongPath(copy).c_str(), FALSE)) return true;

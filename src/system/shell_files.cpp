@@ -17,11 +17,6 @@ constexpr int kMoveAttempts = 6;
 constexpr DWORD kMovePauseMs = 400;
 constexpr DWORD kOwnPathLimit = 32768;
 
-bool IsLockedError(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION;
-}
-
 struct FileIdentity {
   DWORD volume = 0;
   DWORD indexHigh = 0;

@@ -679,7 +679,7 @@ describe('news column and online pill', () => {
     await withPage(async (p) => {
       await p.send(news, state({ state: 'install' }));
       assert.ok(await p.page.locator('#tabs').isHidden());
-      assert.equal(await p.text('#headline .lb'), 'WELCOME TO NORVANE');
+      assert.equal(await p.text('#headline .lb'), 'WELCOME TO VORUVEZ');
       assert.match(await p.text('#headline .tt'), /Norvane/);
       assert.match(await p.text('#headline .tx'), /^Install the game in a few clicks — the launcher downloads everything from our servers, checks every file and keeps your game up to date\.$/);
       await p.send(state({ state: 'repair' }));

@@ -61,8 +61,14 @@ case "$result" in
   *) echo "bench: the launcher's download failed ($result)" >&2; exit 1 ;;
 esac
 
-awk -v c="$curl_s" -v l="$launcher_s" -v mib=$((size / 1048576)) 'BEGIN {
+# The platform's bound: WinHTTP alone, reading and discarding the same file.
+raw=$("$WINE" "$bench_exe" --raw big1g.bin </dev/null 2>/dev/null | tr -d '\r')
+raw_s=${raw#ok }
+[ "$raw_s" = "$raw" ] && raw_s=0
+
+awk -v c="$curl_s" -v l="$launcher_s" -v r="$raw_s" -v mib=$((size / 1048576)) 'BEGIN {
   printf "curl -o + sha256sum:   %7.1f MiB/s (%.2f s)\n", mib / c, c
   printf "DownloadManifestEntry: %7.1f MiB/s (%.2f s)\n", mib / l, l
+  if (r > 0) printf "WinHTTP read only:     %7.1f MiB/s (%.2f s), launcher / WinHTTP %.2f\n", mib / r, r, r / l
   printf "ratio launcher / curl: %.2f (target >= 0.90)\n", c / l
 }'

@@ -102,9 +102,11 @@ class JobEngineTest : public testing::Test {
 };
 
 TEST_F(JobEngineTest, AJobRunsOnTheWorkerAndEndsWithTheEndMessage) {
-  Jobs().jobs[kJobRepair] = &RecordingJob;
+  Jobs().jobs[kJobRepair] = &BlockingJob;
   ASSERT_TRUE(StartJob(kJobRepair, JobArgument{}));
   EXPECT_TRUE(jobBusy.load());
+  EXPECT_EQ(WaitForSingleObject(JobDoneEvent(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  SetEvent(release.get());
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(observed.runs, 1);
   EXPECT_TRUE(observed.sawBusy);

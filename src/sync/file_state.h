@@ -2,7 +2,9 @@
 // last-write time, SHA-256), so that a check only hashes what changed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -50,5 +52,10 @@ void RecordFileState(FileState& state, const std::string& path, std::int64_t siz
                      std::int64_t mtime, std::string sha256);
 // Size 0, time 0, no hash: the file must be checked again next time.
 void InvalidateFileState(FileState& state, const std::string& path);
+// Drops every entry whose path `remove` accepts (the HD pack's files when it
+// is switched off), keeping the order of the rest and the index in step.
+// Returns how many were dropped.
+std::size_t RemoveFileStateEntries(FileState& state,
+                                   const std::function<bool(const std::string& path)>& remove);
 
 }  // namespace nv

@@ -65,6 +65,17 @@ void RecordFileState(FileState& state, const std::string& path, std::int64_t siz
   entry->sha256 = std::move(sha256);
 }
 
+std::size_t RemoveFileStateEntries(FileState& state,
+                                   const std::function<bool(const std::string& path)>& remove) {
+  const auto kept = std::remove_if(state.entries.begin(), state.entries.end(),
+                                   [&](const FileStateEntry& e) { return remove(e.path); });
+  const auto dropped = static_cast<std::size_t>(state.entries.end() - kept);
+  state.entries.erase(kept, state.entries.end());
+  // Positions after the first dropped entry have moved: place every entry again.
+  if (dropped) ResizeIndex(state, state.entries.size());
+  return dropped;
+}
+
 void InvalidateFileState(FileState& state, const std::string& path) {
   if (FileStateEntry* entry = FindFileStateEntry(state, path)) {
     entry->size = 0;

@@ -177,5 +177,25 @@ TEST(FileStateText, UnreadableEntriesAreNotWritten) {
   EXPECT_EQ(back.entries[0].path, "ok");
 }
 
+TEST(FileStateText, RemovedEntriesLeaveNoStalePositions) {
+  FileState state;
+  for (int i = 0; i < 40; ++i)
+    RecordFileState(state, (i % 4 == 0 ? "hd/" : "data/") + std::to_string(i), i, i, "");
+  EXPECT_EQ(RemoveFileStateEntries(state, [](const std::string& p) { return p.rfind("hd/", 0) == 0; }),
+            10u);
+  ASSERT_EQ(state.entries.size(), 30u);
+  EXPECT_EQ(state.entries.front().path, "data/1");
+  EXPECT_EQ(FindFileStateEntry(state, "hd/0"), nullptr);
+  EXPECT_EQ(FindFileStateEntry(state, "hd/36"), nullptr);
+  // The last entry moved forward: a stale table would point past the end.
+  FileStateEntry* last = FindFileStateEntry(state, "data/39");
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->size, 39);
+  RecordFileState(state, "hd/0", 7, 7, "");
+  EXPECT_EQ(state.entries.size(), 31u);
+  EXPECT_EQ(FindFileStateEntry(state, "hd/0")->size, 7);
+  EXPECT_EQ(RemoveFileStateEntries(state, [](const std::string&) { return false; }), 0u);
+}
+
 }  // namespace
 }  // namespace nv

@@ -1,5 +1,6 @@
 // Benchmark (not a test): how long the page takes to take in one progress
-// message and one 300-row file list, 500 times, layout included.
+// message and one 300-row file list, 500 times, layout included, on each
+// screen that receives them.
 // Run with: node bench.mjs
 import { openPage, startBrowser } from './harness.mjs';
 
@@ -42,7 +43,7 @@ async function measure(browser, screen) {
 
 const browser = await startBrowser();
 try {
-  for (const screen of ['ready', 'updating']) {
+  for (const screen of ['ready', 'installing', 'updating', 'repair']) {
     const r = await measure(browser, screen);
     console.log(`bench ${screen}: ${ROUNDS} progress+filelist(300) updates: median ${r.median.toFixed(2)} ms, ` +
       `p95 ${r.p95.toFixed(2)} ms, max ${r.max.toFixed(2)} ms (target median <= 4 ms)` + (r.errors ? `, ${r.errors} console errors` : ''));

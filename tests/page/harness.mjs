@@ -8,7 +8,9 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const repoRoot = resolve(here, '../..');
-export const resourcesDir = join(repoRoot, 'resources');
+// NV_PAGE_DIR points the tests at another copy of the page (with its images),
+// for example an older one, to see which tests it fails.
+export const resourcesDir = resolve(process.env.NV_PAGE_DIR || join(repoRoot, 'resources'));
 export const pageUrl = pathToFileURL(join(resourcesDir, 'launcher.html')).href;
 export const outputDir = join(repoRoot, 'build', 'page-test-output');
 

@@ -879,6 +879,272 @@ describe('safety', () => {
   });
 });
 
+// The page as a player drives it: presses that span a message, the real
+// runtime names, long error texts and paths, toasts, the keyboard.
+const RUNTIMES = ['Visual C++ 2015-2022 Runtime (x86)', 'DirectX 9.0c Runtime', 'Microsoft Edge WebView2 Runtime'];
+const LONG_DIR = 'C:\\Users\\Player\\AppData\\Local\\Programs\\' + 'Games Library\\'.repeat(10) + 'Norvane Online Game';
+const FOLDER_ERROR = 'Can\'t create or write to the folder "' + LONG_DIR + '". Pick another folder.';
+const TAGS = ['maintenance', 'event', 'new', 'economy', 'fix', 'update', 'events', 'fixed', 'patch', ''];
+const NEWS = {
+  t: 'news', headline: { label: 'SEASON', title: 'Frost', text: 'A raid.', link: 'https://www.norvane.com/news/frost' },
+  news: TAGS.map((tag, i) => ({ tag, title: 'Item ' + i + ' with a title long enough to be cut in the column', text: 'Text ' + i + '.\nMore.', date: i + ' Dec' })),
+};
+// Messages that fill each screen the way the native side does.
+const SCREENS = {
+  ready: [state(), progress({ phase: 'check', filesDone: 2431, filesTotal: 2431, done: 5, total: 5 })],
+  error: [state(), state({ state: 'error' }), { t: 'error', text: FOLDER_ERROR }],
+  install: [state({ state: 'install', dir: LONG_DIR })],
+  installing: [state({ state: 'installing' }), { t: 'steps', items: [{ name: RUNTIMES[0], state: 'done' }, { name: 'Game files', state: 'now' }, { name: 'Shortcuts', state: 'wait' }] },
+    progress({ done: 2 * GB, total: 8 * GB, filesDone: 10, filesTotal: 40, speed: 4 * MB, eta: 90 })],
+  updating: [state({ state: 'updating' }), { t: 'filelist', items: rows(36, (i) => (i < 5 ? 'done' : i === 5 ? 'now' : 'wait')) },
+    progress({ done: 60 * MB, total: 360 * MB, filesDone: 5, filesTotal: 36, speed: 4 * MB, eta: 75 })],
+  repair: [state({ state: 'repair' }), { t: 'repair', checked: 2431, broken: 3, missing: 1, fixed: 1 },
+    { t: 'filelist', items: rows(4, (i) => (i === 0 ? 'done' : i === 1 ? 'now' : 'wait')) }, progress({ done: 5 * MB, total: 40 * MB, filesDone: 1, filesTotal: 4 })],
+};
+const boxes = (p, sel) => p.page.$$eval(sel, (es) => es.filter((e) => !e.closest('#sheet, #dialog') && e.getClientRects().length)
+  .map((e) => { const r = e.getBoundingClientRect(); return { what: e.id || e.className, l: r.left, t: r.top, r: r.right, b: r.bottom }; }));
+const overlaps = (a, b) => Math.min(a.r, b.r) - Math.max(a.l, b.l) > 0.5 && Math.min(a.b, b.b) - Math.max(a.t, b.t) > 0.5;
+// Elements of the selector whose text does not fit their box.
+const clipped = (p, sel) => p.page.$$eval(sel, (es) => es.filter((e) => e.scrollWidth > e.clientWidth + 1 || e.scrollHeight > e.clientHeight + 1)
+  .map((e) => e.className + ': ' + e.textContent));
+const focusIn = (p, sel) => p.page.evaluate((s) => document.querySelector(s).contains(document.activeElement), sel);
+
+describe('in-place updates', () => {
+  it('a press held across a progress message still activates Cancel, and the focus stays on it', async () => {
+    await withPage(async (p) => {
+      await p.send(...SCREENS.installing);
+      const box = await p.page.locator('#cancelInstall').boundingBox();
+      await p.page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+      await p.page.mouse.down();
+      await p.send(progress({ done: 3 * GB, total: 8 * GB, speed: 5 * MB }), SCREENS.installing[1]);
+      await p.page.mouse.up();
+      assert.equal(await p.text('#dlgTitle'), 'CANCEL INSTALLATION?');
+      await p.page.keyboard.press('Escape');
+      await p.page.focus('#cancelInstall');
+      for (let i = 4; i < 7; i++) await p.send(progress({ done: i * GB, total: 8 * GB }));
+      assert.ok(await focusIn(p, '#cancelInstall'));
+    });
+  });
+
+  it('progress, filelist, repair and steps messages change the numbers and keep every element', async () => {
+    const later = {
+      installing: [progress({ done: 4 * GB, total: 8 * GB, filesDone: 20, filesTotal: 40 }), SCREENS.installing[1]],
+      updating: [SCREENS.updating[1], progress({ done: 90 * MB, total: 360 * MB, filesDone: 5, filesTotal: 36 })],
+      repair: [{ t: 'repair', checked: 2431, broken: 3, missing: 1, fixed: 2 }, SCREENS.repair[2], progress({ done: 20 * MB, total: 40 * MB })],
+      ready: [progress({ phase: 'check', filesDone: 2432, filesTotal: 2432 })],
+    };
+    for (const [screen, msgs] of Object.entries(later)) {
+      await withPage(async (p) => {
+        await p.send(...SCREENS[screen]);
+        const before = await p.page.evaluate(() => {
+          document.querySelectorAll('#app *').forEach((e) => { e.__kept = true; });
+          return document.getElementById('app').innerText;
+        });
+        await p.send(...msgs);
+        const lost = await p.page.$$eval('#app *', (es) => es.filter((e) => !e.__kept).map((e) => e.tagName + '.' + e.className));
+        assert.deepEqual(lost, [], screen + ': elements rebuilt');
+        assert.notEqual(await p.page.evaluate(() => document.getElementById('app').innerText), before, screen + ': nothing changed');
+      });
+    }
+  });
+});
+
+describe('layout with real texts', () => {
+  it('the error screen shows a long three-line error whole', async () => {
+    await withPage(async (p) => {
+      await p.send(...SCREENS.error);
+      assert.equal(await p.text('.err-t'), FOLDER_ERROR);
+      assert.deepEqual(await clipped(p, '.err-t, .err-s'), []);
+      const [t, bar] = [await p.page.locator('.err-l').boundingBox(), await p.page.locator('#bar').boundingBox()];
+      assert.ok(t.y >= bar.y && t.y + t.height <= bar.y + bar.height, 'inside the bottom bar');
+    });
+  });
+
+  it('the settings runtimes line keeps its key words with the real names', async () => {
+    await withPage(async (p) => {
+      await p.send(state());
+      await p.page.click('#btnSettings');
+      for (const installed of [true, false]) {
+        await p.send({ t: 'deps', items: RUNTIMES.map((name, i) => ({ id: 'r' + i, name, installed })) });
+        assert.equal(await p.text('#setDeps'), installed ? RUNTIMES.join(' · ') + ' — all installed' : 'Missing: ' + RUNTIMES.join(' · '));
+        assert.deepEqual(await clipped(p, '#setDeps'), []);
+      }
+      const panel = await p.page.locator('#sheet .panel').boundingBox();
+      assert.ok(panel.y >= 0 && panel.y + panel.height <= 600, 'the sheet still fits the window');
+    });
+  });
+
+  it('toasts sit over no control on any screen', async () => {
+    for (const [screen, msgs] of Object.entries(SCREENS)) {
+      await withPage(async (p) => {
+        await p.send(NEWS, ...msgs, { t: 'toast', text: 'Norvane is installed. Have fun!' }, { t: 'error', text: FOLDER_ERROR },
+          { t: 'toast', text: 'Please wait until the current task finishes.' });
+        const toasts = await boxes(p, '.toast:not(.out)');
+        assert.ok(toasts.length >= 1, screen + ': a toast shows');
+        const hits = [];
+        for (const c of await boxes(p, '#app button, #app .item')) for (const t of toasts) if (overlaps(c, t)) hits.push(c.what + ' under a toast');
+        assert.deepEqual(hits, [], screen);
+        // whole beside the big logo; in the short lane above a card a long text scrolls
+        if (screen === 'ready' || screen === 'error') assert.deepEqual(await clipped(p, '.toast:not(.out) > span'), [], screen);
+        else assert.ok(await p.page.$$eval('.toast > span', (es) => es.every((e) => getComputedStyle(e).overflowY === 'auto')), screen);
+      });
+    }
+  });
+
+  it('the ready line keeps "Installed in" and the end of a long folder in view', async () => {
+    await withPage(async (p) => {
+      await p.send(state({ dir: LONG_DIR }));
+      assert.equal((await lines(p))[1], 'Installed in ' + LONG_DIR + ' | 4K HD pack: off');
+      const inView = await p.page.evaluate(() => {
+        const slot = document.querySelector('#status .pl-bot .l'), s = slot.getBoundingClientRect();
+        const texts = [], walk = document.createTreeWalker(slot, NodeFilter.SHOW_TEXT);
+        while (walk.nextNode()) texts.push(walk.currentNode);
+        const seen = (node, from, to) => {
+          const r = document.createRange();
+          r.setStart(node, from); r.setEnd(node, to);
+          const b = r.getBoundingClientRect();
+          return b.width > 0 && b.left >= s.left - 0.5 && b.right <= s.right + 0.5;
+        };
+        const last = texts[texts.length - 1];
+        return [seen(texts[0], 0, 'Installed in'.length), seen(last, last.length - 'Norvane Online Game'.length, last.length)];
+      });
+      assert.deepEqual(inView, [true, true]);
+    });
+  });
+
+  it('news tag badges show every known tag whole', async () => {
+    await withPage(async (p) => {
+      await p.send(state(), NEWS);
+      assert.deepEqual(await p.page.$$eval('.item .tag', (e) => e.map((x) => x.textContent)), TAGS.map((t) => t.toUpperCase() || 'NEWS'));
+      assert.deepEqual(await clipped(p, '.item .tag'), []);
+    });
+  });
+
+  it('waiting steps have a contrast of at least 4.5:1 on the card', async () => {
+    await withPage(async (p) => {
+      await p.send(...SCREENS.installing);
+      const ratios = await p.page.evaluate(() => {
+        const rgba = (c) => { const v = c.match(/[\d.]+/g).map(Number); return v.length === 3 ? [...v, 1] : v; };
+        const over = (top, under) => [0, 1, 2].map((i) => top[i] * top[3] + under[i] * (1 - top[3])).concat(1);
+        const lum = (c) => c.slice(0, 3).map((v) => (v /= 255) <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4)
+          .reduce((a, v, i) => a + v * [0.2126, 0.7152, 0.0722][i], 0);
+        // the lighter stop of the card's gradient over the page, then the row's own tint
+        const card = getComputedStyle(document.querySelector('.card')).backgroundImage.match(/rgba?\([^)]*\)/g)
+          .map((c) => over(rgba(c), [5, 9, 15, 1])).sort((a, b) => lum(b) - lum(a))[0];
+        const row = document.querySelector('.step.wait');
+        const bg = over(rgba(getComputedStyle(row).backgroundColor), card);
+        return ['.nm', '.sn'].map((sel) => (lum(over(rgba(getComputedStyle(row.querySelector(sel)).color), bg)) + 0.05) / (lum(bg) + 0.05));
+      });
+      for (const r of ratios) assert.ok(r >= 4.5, 'contrast ' + r.toFixed(2));
+    });
+  });
+});
+
+describe('what the player sees first', () => {
+  it('before the first state: a neutral waiting line and PLAY disabled', async () => {
+    await withPage(async (p) => {
+      assert.ok(await bigDisabled(p));
+      assert.doesNotMatch(await statusText(p), /up to date|Installed in|HD pack/);
+      assert.equal(await p.page.locator('#bar-line.full').count(), 0);
+      assert.ok(await p.page.locator('#side').isHidden());
+      await p.page.click('#big', { force: true });
+      assert.deepEqual(await p.sent(), ['ready']);
+      await p.send(state());
+      assert.ok(!(await bigDisabled(p)));
+      assert.match(await statusText(p), /^Game is up to date/);
+    });
+  });
+
+  it('no numbers before they exist: the update line and a runtime of unknown size', async () => {
+    await withPage(async (p) => {
+      await p.send(state({ state: 'updating', version: '' }));
+      assert.equal(await p.text('#main .sub'), 'Downloading the update');
+      await p.send(state({ state: 'updating' }), { t: 'filelist', items: rows(3) });
+      assert.equal(await p.text('#main .sub'), 'Updating to version 2026.11.05 · 3 files · 30 MB');
+      await p.send(state({ state: 'installing' }), progress({ phase: 'deps', file: RUNTIMES[1] }));
+      assert.equal((await lines(p))[1], ' | ');
+      await p.send(progress({ phase: 'deps', file: RUNTIMES[1], fileDone: 3 * MB }));
+      assert.equal((await lines(p))[1], '3.0 MB | ');
+      await p.send(progress({ filesTotal: 40 }));
+      assert.doesNotMatch((await lines(p))[1], /0 B of 0 B/);
+    });
+  });
+
+  it('the install screen counts what is still to download', async () => {
+    await withPage(async (p) => {
+      for (const [hd, need, before, after] of [[0, 5, '5.0', '14.0'], [1, 20, '20.0', '11.0']]) {
+        await p.send(state({ state: 'ready' }), state({ state: 'install', hd, needBytes: need * GB }));
+        assert.match(await statusText(p), new RegExp('Download size ' + before + ' GB$'));
+        await p.page.click('#optHd');
+        assert.match(await statusText(p), new RegExp('Download size ' + after + ' GB$'));
+      }
+    });
+  });
+
+  it('a first install is not welcomed back', async () => {
+    await withPage(async (p) => {
+      await p.send(state({ state: 'install' }), state({ state: 'installing' }));
+      assert.match(await p.text('#headline .tt'), /\S/);
+      assert.doesNotMatch(await p.text('#headline'), /welcome back/i);
+    });
+  });
+});
+
+describe('keyboard', () => {
+  it('a dialog holds the focus: Tab stays inside, Enter never reaches PAUSE behind it', async () => {
+    await withPage(async (p) => {
+      await p.send(...SCREENS.installing);
+      await p.clearSent();
+      await p.page.click('#cancelInstall');
+      for (const key of ['', 'Tab', 'Tab', 'Tab', 'Shift+Tab', 'Shift+Tab', 'Shift+Tab']) {
+        if (key) await p.page.keyboard.press(key);
+        assert.ok(await focusIn(p, '#dialog'), 'after ' + key);
+      }
+      await p.page.keyboard.press('Escape');
+      assert.ok(await focusIn(p, '#cancelInstall'), 'back where it was');
+      await p.page.keyboard.press('Enter');
+      await p.page.keyboard.press('Enter');
+      assert.deepEqual(await p.sent(), []);
+      await p.page.click('#btnSettings');
+      for (let i = 0; i < 9; i++) {
+        await p.page.keyboard.press('Tab');
+        assert.ok(await focusIn(p, '#sheet .panel'), 'sheet Tab ' + i);
+      }
+    });
+  });
+
+  it('Read more and news items are reached and opened with the keyboard', async () => {
+    await withPage(async (p) => {
+      await p.send(state(), NEWS);
+      await p.clearSent();
+      assert.equal(await p.page.locator('#readMore').evaluate((e) => getComputedStyle(e).cursor), 'pointer');
+      for (let i = 0; i < 40 && !(await focusIn(p, '#readMore')); i++) await p.page.keyboard.press('Tab');
+      await p.page.keyboard.press('Enter');
+      assert.deepEqual(await p.sent(), ['url|https://www.norvane.com/news/frost']);
+      await p.page.keyboard.press('Tab');
+      assert.ok(await focusIn(p, '.item'), 'the first item is next');
+      await p.page.keyboard.press('Enter');
+      assert.equal(await p.page.locator('.item .ix').count(), 1);
+      assert.equal(await p.text('.item .ix'), 'Text 0.\nMore.');
+      await p.page.keyboard.press('Enter');
+      assert.equal(await p.page.locator('.item .ix').count(), 0);
+    });
+  });
+
+  it('an opened news item stays open through the news timer, state messages and progress', async () => {
+    await withPage({ clock: true }, async (p) => {
+      await p.send(state({ checking: 1 }), NEWS);
+      await p.page.click('.item >> nth=3');
+      await p.page.locator('#newsBody').evaluate((e) => { e.scrollTop = 60; });
+      await p.page.clock.runFor(15100);
+      await p.send(progress({ phase: 'check', done: 1, total: 5 }), state(), state());
+      assert.equal(await p.page.locator('.item .ix').count(), 1);
+      assert.equal(await p.text('.item .ix'), 'Text 3.\nMore.');
+      assert.equal(await p.page.locator('#newsBody').evaluate((e) => e.scrollTop), 60);
+    });
+  });
+});
+
 describe('preview mode', () => {
   const SCREENS = ['install', 'installing', 'ready', 'updating', 'repair', 'error', 'settings'];
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "jobs/job_engine.h"
+#include "system/game_process.h"
 #include "sync/unique_handle.h"
 
 namespace nv {

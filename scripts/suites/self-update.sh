@@ -85,6 +85,19 @@ check "--no-self-update keeps the build" expect "$(head -1 <<<"$out")" "result=0
 check "--no-self-update still removes stale .old and .new" test ! -e "$exe.old" -a ! -e "$exe.new"
 check "--no-self-update fetched nothing" cmp -s "$exe" "$first"
 
+# A hostile launcher manifest: 16 MiB of binary noise around near-matches.
+python3 - "$www/launcher/manifest.txt" <<'PY'
+import os, sys
+near = b"Norvane-Launcher.exe|0|" + b"a" * 64 + b"\nNorvane-Launcher.exe|5|" + b"a" * 63 + b"\n"
+with open(sys.argv[1], "wb") as f:
+    for _ in range(256):
+        f.write(os.urandom(60000).replace(b"\n", b"|") + b"\n" + near)
+PY
+fresh
+out=$(probe mode-none)
+check "a hostile launcher manifest means no update" expect "$(head -1 <<<"$out")" "result=0"
+check "and nothing beside the launcher" test ! -e "$exe.old" -a ! -e "$exe.new"
+
 # The same build on offer: up to date, nothing downloaded.
 python3 tools/publish/publish.py --quiet --out "$www" --version 2 --client "$work/client" \
   --launcher "$first" >/dev/null

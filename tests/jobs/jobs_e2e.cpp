@@ -225,6 +225,21 @@ TEST_F(JobsE2e, NotInstalledShowsTheInstallScreenWithSizes) {
   EXPECT_EQ(Texts("error"), std::vector<std::string>{kServerUnreachableText});
 }
 
+TEST_F(JobsE2e, RepairAndHdSwitchOnAMachineWithoutTheGame) {
+  ClearSettings();
+  Run(kJobRepair);
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{"The game is not installed."});
+  EXPECT_TRUE(Screens().empty());
+
+  // HD on only keeps the choice for a later install; HD off clears it.
+  page.clear();
+  Run(kJobHdOn);
+  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  Run(kJobHdOff);
+  EXPECT_EQ(ReadDword(L"Hd"), 0u);
+  EXPECT_TRUE(Of("state").empty() && Of("toast").empty() && Of("error").empty());
+}
+
 TEST_F(JobsE2e, UnwritableFolderIsRefusedBeforeTheRegistry) {
   ClearSettings();
   // A file where a parent folder would have to be created.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer entry points (manifest, file state, game data list) with clang and runs
-# each for a short while (NV_FUZZ_SECONDS, 20 by default) from the seeds in
+# Builds the libFuzzer entry points (manifest, file state, game data list,
+# launcher manifest, news documents) with clang and runs each for a short while (NV_FUZZ_SECONDS, 20 by default) from the seeds in
 # tests/fuzz/corpus. A crash leaves its input in build/fuzz/.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -17,7 +17,7 @@ if ! cmake -S tests/fuzz -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/de
   exit 1
 fi
 
-for name in manifest file_state data_ini; do
+for name in manifest file_state data_ini launcher_manifest news_message; do
   corpus="$out/corpus/$name"
   mkdir -p "$corpus"
   cp -n tests/fuzz/corpus/"$name"/* "$corpus"/ 2>/dev/null

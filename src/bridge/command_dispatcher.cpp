@@ -67,13 +67,6 @@ std::optional<std::wstring> ShowFolderPicker() {
   return std::wstring(path.get());
 }
 
-std::int64_t FreeBytesOrUnknown(const std::wstring& folder) {
-  const std::uint64_t free = FreeBytesForPath(folder);
-  return free == kUnknownFreeBytes || free > static_cast<std::uint64_t>(INT64_MAX)
-             ? -1
-             : static_cast<std::int64_t>(free);
-}
-
 void CheckPrerequisitesInBackground() {
   try {
     std::thread([] {
@@ -114,7 +107,7 @@ void PickInstallFolder() {
   facts.holdsGame = IsRegularFile(path + (path.back() == L'\\' ? L"" : L"\\") + L"norvane.exe");
   facts.isEmpty = PathIsDirectoryEmptyW(path.c_str()) != FALSE;
   const std::wstring folder = InstallFolderForPick(path, facts);
-  PostToPage("browse", BuildBrowseJson(ToUtf8(folder), FreeBytesOrUnknown(folder)));
+  PostToPage("browse", BuildBrowseJson(ToUtf8(folder), FreeBytesForPage(folder)));
 }
 
 void DispatchCommand(std::wstring_view text) {

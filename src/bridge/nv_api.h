@@ -211,6 +211,9 @@ void ResetDelivery();
 // Reports (any thread unless noted)
 
 void ReportState(std::string_view stateName, bool paused, bool checking);
+// The free bytes on the folder's volume as the page reads them ("freeBytes"
+// of the state and browse messages): -1 when they cannot be measured.
+std::int64_t FreeBytesForPage(std::wstring_view folder);
 void ReportError(std::string_view text);
 void Toast(std::string_view text);
 void ReportSteps(const std::vector<StepItem>& steps);

@@ -5,15 +5,19 @@
 
 namespace nv {
 
+std::int64_t FreeBytesForPage(std::wstring_view folder) {
+  const std::uint64_t free = FreeBytesForPath(folder);
+  return free == kUnknownFreeBytes || free > static_cast<std::uint64_t>(INT64_MAX)
+             ? -1
+             : static_cast<std::int64_t>(free);
+}
+
 void ReportState(std::string_view stateName, bool paused, bool checking) {
   const std::wstring folder = status.installDir.empty() ? std::wstring(kDefaultGameFolder)
                                                         : status.installDir;
-  const std::uint64_t free = FreeBytesForPath(folder);
-  const std::int64_t freeBytes = free == kUnknownFreeBytes || free > INT64_MAX
-                                     ? -1
-                                     : static_cast<std::int64_t>(free);
   PostToPage("state",
-             BuildStateJson(status, stateName, ToUtf8(folder), freeBytes, {paused, checking}),
+             BuildStateJson(status, stateName, ToUtf8(folder), FreeBytesForPage(folder),
+                            {paused, checking}),
              std::string(stateName));
 }
 

@@ -6,6 +6,8 @@
 #include "bridge/main_window.h"
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
+#include "jobs/install_steps.h"
+#include "jobs/jobs.h"
 #include "sync/unique_handle.h"
 #include "system/client_data_list.h"
 #include "system/game_start.h"
@@ -15,8 +17,6 @@
 namespace nv {
 
 std::atomic<bool> jobBusy{false};
-std::atomic<bool> stopFlag{false};
-std::atomic<std::int32_t> stopReason{kStopNone};
 std::int32_t currentJobId = 0;
 std::int32_t resumableJobId = 0;
 JobArgument resumableArgument;
@@ -41,7 +41,11 @@ void SignalJobDone() {
 JobTable& Jobs() {
   static JobTable table = [] {
     JobTable t;
-    // The job functions register here as their subsystems arrive.
+    t.jobs[kJobUpdateCheck] = [](const JobArgument&) { UpdateCheckJob(); };
+    t.jobs[kJobInstall] = &InstallJob;
+    t.jobs[kJobRepair] = [](const JobArgument&) { RepairJob(); };
+    t.jobs[kJobHdOn] = [](const JobArgument&) { HdOnJob(); };
+    t.jobs[kJobHdOff] = [](const JobArgument&) { HdOffJob(); };
     t.jobs[kJobPlay] = [](const JobArgument&) { StartGameJob(); };
     t.jobs[kJobUninstall] = [](const JobArgument&) { UninstallJob(); };
     t.applyClientDataList = &ApplyClientDataList;
@@ -126,7 +130,7 @@ void FinishStoppedJob(std::int32_t jobId) {
 
   switch (jobId) {
     case kJobInstall:
-      status.needBytes = status.clientBytes + (status.hdEnabled ? status.hdBytes : 0);
+      status.needBytes = InstallNeedBytes(status.clientBytes, status.hdBytes, status.hdEnabled);
       ReportState("install", false, false);
       break;
     case kJobRepair:
@@ -146,11 +150,6 @@ void FinishStoppedJob(std::int32_t jobId) {
     default:
       break;
   }
-}
-
-void RequestStop(StopReason reason) {
-  stopReason.exchange(reason);
-  stopFlag.exchange(true);
 }
 
 bool PauseRunningJob() {

@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <string>
 
+#include "jobs/stop_request.h"
+#include "system/game_process.h"
+
 namespace nv {
 
 enum JobId : std::int32_t {
@@ -25,13 +28,6 @@ inline constexpr std::int32_t kJobCount = 7;
 // Download jobs (ids 1 to 4) can be paused and resumed.
 inline bool IsDownloadJob(std::int32_t jobId) { return jobId >= 1 && jobId <= 4; }
 
-enum StopReason : std::int32_t {
-  kStopNone = 0,
-  kStopPause = 1,
-  kStopCancel = 2,
-  kStopQuit = 3,
-};
-
 // What a job is started with; only the install job reads it. The default is
 // the argument every command but install passes.
 struct JobArgument {
@@ -41,8 +37,6 @@ struct JobArgument {
 };
 
 extern std::atomic<bool> jobBusy;
-extern std::atomic<bool> stopFlag;
-extern std::atomic<std::int32_t> stopReason;
 // Window thread only.
 extern std::int32_t currentJobId;
 extern std::int32_t resumableJobId;
@@ -69,9 +63,6 @@ void RunJob(std::int32_t jobId, const JobArgument& argument);
 // Worker thread: how a download job that saw the stop flag ends.
 void FinishStoppedJob(std::int32_t jobId);
 
-// Stop requests from the window thread: the reason first, then the flag, so a
-// job that sees the flag also sees the reason.
-void RequestStop(StopReason reason);
 // pause: only while a download job runs. True if the request was raised.
 bool PauseRunningJob();
 // resume: the last download job again with its saved argument, when idle.
@@ -83,8 +74,5 @@ void OnJobEnded();
 // Shutdown: waits up to timeoutMs for the running job, then joins it if it
 // ended. True when no job is left running.
 bool WaitForJobEnd(DWORD timeoutMs);
-
-// A process whose executable is norvane.exe (any letter case) is running.
-bool IsGameRunning();
 
 }  // namespace nv

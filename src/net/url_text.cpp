@@ -72,6 +72,11 @@ std::string TrimBaseUrl(std::string_view base) {
   return std::string(base.substr(0, end));
 }
 
+std::string StripTrailingSlashes(std::string_view url) {
+  while (!url.empty() && url.back() == '/') url.remove_suffix(1);
+  return std::string(url);
+}
+
 std::int64_t ParseDecimalPrefix(std::wstring_view text, bool* digits) {
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
   constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();

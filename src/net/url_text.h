@@ -21,6 +21,9 @@ std::string EncodeUrlPath(std::string_view relative);
 // The base URL without its trailing '/', blanks and tabs.
 std::string TrimBaseUrl(std::string_view base);
 
+// The URL without every '/' at its end ("https://a/b//" gives "https://a/b").
+std::string StripTrailingSlashes(std::string_view url);
+
 // Base 10 signed 64-bit number read from the start of text, the way wcstoll
 // reads it: leading white space and one sign are accepted, reading stops at
 // the first non-digit, an overflow saturates. digits tells whether any digit

@@ -6,10 +6,12 @@
 
 #include <mutex>
 
-#include "jobs/job_engine.h"
+#include "jobs/stop_request.h"
 #include "net/http_client.h"
 #include "net/transfer.h"
+#include "net/url_text.h"
 #include "system/client_data_list.h"
+#include "system/game_process.h"
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"
 #include "sync/manifest.h"
@@ -48,11 +50,6 @@ bool Download(const std::vector<std::string>& mirrors, std::string_view relative
   return download(mirrors, relativePath, target, size, sha256, jobTransfer, &stopFlag);
 }
 
-std::string TrimTrailingSlashes(std::string_view url) {
-  while (!url.empty() && url.back() == '/') url.remove_suffix(1);
-  return std::string(url);
-}
-
 }  // namespace
 
 SyncSeams& SyncSeamsForTests() { return seams; }
@@ -70,7 +67,7 @@ bool FetchManifest(std::string_view relativePath, ContentManifest& manifest) {
   if (mirrorList.empty()) return false;
   for (const std::string& mirror : mirrorList) {
     if (Stopping()) return false;
-    const std::string url = TrimTrailingSlashes(mirror) + "/" + std::string(relativePath);
+    const std::string url = StripTrailingSlashes(mirror) + "/" + std::string(relativePath);
     std::string text;
     if (!Fetch(url, text)) continue;
     manifest = ParseManifest(text);

@@ -10,7 +10,7 @@
 #include "bridge/main_window.h"
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
-#include "jobs/job_engine.h"
+#include "system/game_process.h"
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"
 #include "sync/unique_handle.h"

@@ -349,6 +349,11 @@ TEST_F(JobEngineTest, StartingAJobResetsTheProgress) {
   ASSERT_TRUE(WaitIdle());
 }
 
+TEST(JobTable, EveryJobIdRunsItsJobAndTheDataListFollows) {
+  for (std::int32_t id = 1; id <= kJobCount; ++id) EXPECT_TRUE(Jobs().jobs[id]) << "job " << id;
+  EXPECT_TRUE(Jobs().applyClientDataList);
+}
+
 TEST(IsGameRunning, FindsAProcessNamedLikeTheGameInAnyCase) {
   EXPECT_FALSE(IsGameRunning());
   test::TempFolder temp;

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "jobs/job_engine.h"
+#include "jobs/stop_request.h"
 #include "net/net_seams.h"
 #include "net/transfer.h"
 #include "sync/fs_helpers.h"

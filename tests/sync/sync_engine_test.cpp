@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/job_engine.h"
+#include "jobs/stop_request.h"
 #include "support/temp_folder.h"
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"

@@ -1,7 +1,8 @@
+#include "system/game_process.h"
+
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "jobs/job_engine.h"
 #include "sync/unique_handle.h"
 
 namespace nv {

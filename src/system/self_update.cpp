@@ -1,0 +1,150 @@
+#include "system/self_update.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "bridge/nv_api.h"
+#include "net/http_client.h"
+#include "net/transfer.h"
+#include "net/url_text.h"
+#include "sync/fs_helpers.h"
+#include "sync/sha256.h"
+#include "sync/unique_handle.h"
+#include "system/launcher_manifest.h"
+#include "system/shell_files.h"
+
+namespace nv {
+
+namespace {
+
+constexpr int kOldDeleteAttempts = 8;
+constexpr DWORD kOldDeletePauseMs = 250;
+
+SelfUpdateSeams seams;
+
+bool IsExistingFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Move(std::wstring_view from, std::wstring_view to) {
+  return seams.moveFile ? seams.moveFile(from, to) : MoveFileRetrying(from, to);
+}
+
+bool MoveBack(const std::wstring& from, const std::wstring& to) {
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+// The new executable with this process's own command line, unchanged.
+bool StartWithOwnCommandLine(const std::wstring& exePath) {
+  if (seams.startProcess) return seams.startProcess(exePath);
+  std::wstring commandLine = GetCommandLineW();
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process))
+    return false;
+  UniqueKernelHandle thread(process.hThread);
+  UniqueKernelHandle handle(process.hProcess);
+  return true;
+}
+
+// The first mirror whose launcher manifest names a usable launcher entry.
+bool FindOfferedLauncher(const std::vector<std::string>& mirrors, LauncherEntry& entry,
+                         std::string& answeringBase) {
+  for (const std::string& mirror : mirrors) {
+    const std::string base = StripTrailingSlashes(mirror);
+    if (base.empty()) continue;
+    std::string text;
+    if (FetchText(base + "/launcher/manifest.txt", text) && FindLauncherEntry(text, entry)) {
+      answeringBase = base;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The answering mirror first, then every other one in list order.
+std::vector<std::string> DownloadOrder(const std::vector<std::string>& mirrors,
+                                       const std::string& answeringBase) {
+  std::vector<std::string> order{answeringBase};
+  for (const std::string& mirror : mirrors) {
+    std::string base = StripTrailingSlashes(mirror);
+    if (!base.empty() && base != answeringBase) order.push_back(std::move(base));
+  }
+  return order;
+}
+
+}  // namespace
+
+SelfUpdateSeams& SelfUpdateSeamsForTests() { return seams; }
+
+void RemoveSelfUpdateLeftovers() {
+  const std::wstring self = OwnExePath();
+  if (self.empty()) return;
+  const std::wstring old = self + L".old";
+  if (IsExistingFile(old)) {
+    // The previous process may not have let go of its image yet.
+    for (int attempt = 1; attempt <= kOldDeleteAttempts; ++attempt) {
+      if (DeleteFileW(old.c_str())) break;
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || !IsLockedError(error)) break;
+      Sleep(kOldDeletePauseMs);
+    }
+  }
+  const std::wstring fresh = self + L".new";
+  if (IsExistingFile(fresh)) DeleteFileW(fresh.c_str());
+}
+
+bool SelfUpdate(const std::vector<std::string>& mirrors) {
+  // 1-2. The running executable, and what an earlier update left beside it.
+  const std::wstring self = OwnExePath();
+  if (self.empty()) return false;
+  RemoveSelfUpdateLeftovers();
+
+  // 3. The player asked to keep this build.
+  if (std::wstring_view(GetCommandLineW()).find(L"--no-self-update") != std::wstring_view::npos)
+    return false;
+
+  // 4-5. The offered build and where to fetch it.
+  LauncherEntry entry;
+  std::string answeringBase;
+  if (!FindOfferedLauncher(mirrors, entry, answeringBase)) return false;
+  const std::vector<std::string> order = DownloadOrder(mirrors, answeringBase);
+
+  // 6. Up to date when the running file has the offered hash.
+  const std::string ownHash = Sha256OfFile(self, nullptr, nullptr);
+  if (ownHash.empty() || ownHash == entry.sha256) return false;
+
+  // 7. The new build beside the running one, verified; its own progress and a
+  // stop flag nothing raises, so pause and quit do not cut it short.
+  const std::wstring fresh = self + L".new";
+  const std::wstring old = self + L".old";
+  TransferProgress progress;
+  const std::atomic<bool> neverStop{false};
+  if (!DownloadManifestEntry(order, std::string("launcher/") + kLauncherFileName, fresh, entry.size,
+                             entry.sha256, progress, &neverStop)) {
+    DeleteFileW(fresh.c_str());
+    return false;
+  }
+
+  // 8. Windows lets a running executable be moved aside.
+  if (!Move(self, old)) {
+    DeleteFileW(fresh.c_str());
+    return false;
+  }
+  // 9. The new build takes the name; on failure the running one gets it back.
+  if (!Move(fresh, self)) {
+    MoveBack(old, self);
+    DeleteFileW(fresh.c_str());
+    return false;
+  }
+  // 10-11. Started: this process closes. Not started: the moves are undone.
+  if (StartWithOwnCommandLine(self)) return true;
+  if (Move(self, fresh) && MoveBack(old, self)) DeleteFileW(fresh.c_str());
+  return false;
+}
+
+}  // namespace nv

@@ -1,0 +1,470 @@
+// The jobs end to end, each started as the page starts it (StartJob with a
+// real main window) against the test nginx serving trees written by
+// tools/publish; driven by scripts/suites/jobs-e2e.sh, which sets:
+//   NV_E2E_MIRROR1, NV_E2E_MIRROR2  version 1, and version 2 with two files changed
+//   NV_E2E_WORK                     a fresh work folder (Windows path)
+//   NV_E2E_CLIENT_TOTAL, NV_E2E_HD_TOTAL, NV_E2E_CLIENT_FILES
+// The cases run in order on one game folder, as a player would.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bridge/nv_api.h"
+#include "jobs/jobs.h"
+#include "prereq/prerequisites.h"
+#include "support/page_recorder.h"
+#include "support/registry_cleanup.h"
+#include "support/temp_folder.h"
+#include "support/test_window.h"
+#include "sync/file_state.h"
+#include "sync/fs_helpers.h"
+#include "sync/sync_engine.h"
+#include "sync/unique_handle.h"
+#include "system/launcher_settings.h"
+#include "system/shell_files.h"
+
+namespace nv {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::string mirror;  // what the mirror list loads
+std::vector<std::string> OneMirror() { return {mirror}; }
+
+std::wstring Work() { return FromUtf8(Env("NV_E2E_WORK")); }
+std::wstring Game() { return Work() + L"\\game"; }
+std::wstring InGame(const wchar_t* name) { return Game() + L"\\" + name; }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+DWORD ReadDword(const wchar_t* name) {
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value,
+                   &size) != ERROR_SUCCESS)
+    return 99;  // absent
+  return value;
+}
+
+void ClearSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kLauncherSettingsKey); }
+
+bool Has(const std::string& json, const std::string& part) { return json.find(part) != std::string::npos; }
+
+bool DownloadInstallerFails(std::string_view, const std::wstring&, TransferProgress&, const std::atomic<bool>*) {
+  return false;
+}
+
+// Raises the stop request (as the page's pause or cancel does) once bytes of
+// the named file flow.
+class StopWhenFlowing {
+ public:
+  StopWhenFlowing(std::string file, StopReason reason)
+      : thread_([this, file = std::move(file), reason] {
+          while (!done_) {
+            bool current = false;
+            {
+              std::lock_guard<std::mutex> lock(progressMutex);
+              current = progressRecord.currentFile == file;
+            }
+            if (current && jobTransfer.bytes_done.load() > 0) {
+              RequestStop(reason);
+              raised_ = true;
+              return;
+            }
+            Sleep(1);
+          }
+        }) {}
+  ~StopWhenFlowing() {
+    done_ = true;
+    thread_.join();
+  }
+  bool raised() const { return raised_; }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::atomic<bool> raised_{false};
+  std::thread thread_;
+};
+
+class JobsE2e : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_FALSE(Env("NV_E2E_WORK").empty()) << "run through scripts/suites/jobs-e2e.sh";
+    ASSERT_TRUE(CreateJobDoneEvent());
+    SyncSeamsForTests().loadMirrorList = &OneMirror;
+    CreateDirectoryW(Work().c_str(), nullptr);
+  }
+  void SetUp() override {
+    ASSERT_NE(window.hwnd(), nullptr) << "no window: is DISPLAY set?";
+    UseMirror(Env("NV_E2E_MIRROR1"));
+    status = StatusRecord{};
+    SetPageReady(true);
+    // No runtime installer is fetched: a missing one fails with its toast.
+    SetInstallerDownloadForTesting(&DownloadInstallerFails);
+  }
+  void TearDown() override {
+    SetInstallerDownloadForTesting(nullptr);
+    RequestStop(kStopQuit);
+    EXPECT_TRUE(WaitForJobEnd(5000));
+    window.Pump(30);
+  }
+  static void UseMirror(const std::string& url) {
+    mirror = url;
+    ClearMirrorsForTests();
+  }
+  // Starts the job as the page does and waits for its end message.
+  void Run(std::int32_t jobId, const JobArgument& argument = {}) {
+    ASSERT_TRUE(StartJob(jobId, argument));
+    ASSERT_TRUE(window.PumpUntil([] { return !jobBusy.load(); }, 300000));
+    window.Pump(50);
+  }
+  std::vector<std::string> Of(const std::string& type) const {
+    std::vector<std::string> out;
+    for (const std::string& json : page.messages())
+      if (test::MessageType(json) == type) out.push_back(json);
+    return out;
+  }
+  std::string LastState() const {
+    const auto states = Of("state");
+    return states.empty() ? "" : states.back();
+  }
+  // The screens reported, in order ("ready+checking", "updating+paused", ...).
+  std::vector<std::string> Screens() const {
+    std::vector<std::string> screens;
+    for (const std::string& json : Of("state")) {
+      const std::size_t at = json.find("\"state\":\"") + 9;
+      std::string screen = json.substr(at, json.find('"', at) - at);
+      if (Has(json, "\"paused\":1")) screen += "+paused";
+      if (Has(json, "\"checking\":1")) screen += "+checking";
+      screens.push_back(screen);
+    }
+    return screens;
+  }
+  std::vector<std::string> Texts(const std::string& type) const {
+    std::vector<std::string> texts;
+    for (const std::string& json : Of(type)) {
+      const std::size_t at = json.find("\"text\":\"") + 8;
+      texts.push_back(json.substr(at, json.rfind('"') - at));
+    }
+    return texts;
+  }
+  void MarkInstalled(bool installed) {
+    WriteInstallDir(Game());
+    WriteLauncherFlag(L"Installed", installed);
+  }
+
+  test::TestWindow window;
+  test::PageRecorder page;
+  test::ScopedRegistryKey vcRuntime_{HKEY_LOCAL_MACHINE,
+                                     L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
+                                     KEY_WOW64_32KEY};
+};
+
+// The toasts of runtimes this machine lacks: their installers are never
+// fetched here, so each fails and the job goes on.
+std::vector<std::string> MissingRuntimeToasts() {
+  std::vector<std::string> toasts;
+  for (const PrerequisiteStatus& item : ListPrerequisites())
+    if (item.id != "webview2" && !item.installed)
+      toasts.push_back(item.name + " could not be installed. The game may not start without it; Repair tries again.");
+  return toasts;
+}
+
+std::string NeedBytes(std::int64_t bytes) { return "\"needBytes\":" + std::to_string(bytes) + ","; }
+std::int64_t ClientTotal() { return std::stoll(Env("NV_E2E_CLIENT_TOTAL")); }
+std::int64_t HdTotal() { return std::stoll(Env("NV_E2E_HD_TOTAL")); }
+
+// The registry starts empty: the first case clears it, later ones build on
+// what the earlier ones left, as on a player's machine.
+TEST_F(JobsE2e, NotInstalledShowsTheInstallScreenWithSizes) {
+  ClearSettings();
+  Run(kJobUpdateCheck);
+  EXPECT_EQ(Screens(), std::vector<std::string>{"install"});
+  EXPECT_TRUE(Has(LastState(), R"("dir":"C:\\Games\\Norvane")")) << LastState();
+  EXPECT_TRUE(Has(LastState(), NeedBytes(ClientTotal()))) << LastState();
+  EXPECT_EQ(Of("deps").size(), 1u);
+  EXPECT_TRUE(Of("error").empty());
+
+  page.clear();
+  WriteLauncherFlag(L"Hd", true);
+  Run(kJobUpdateCheck);
+  EXPECT_TRUE(Has(LastState(), NeedBytes(ClientTotal() + HdTotal()))) << LastState();
+  EXPECT_TRUE(Has(LastState(), "\"hd\":1")) << LastState();
+
+  // Installed 0 with an existing folder proposes that folder.
+  page.clear();
+  CreateDirectoryW(Game().c_str(), nullptr);
+  MarkInstalled(false);
+  WriteLauncherFlag(L"Hd", false);
+  Run(kJobUpdateCheck);
+  EXPECT_TRUE(Has(LastState(), "\"dir\":" + JsonString(ToUtf8(Game())))) << LastState();
+
+  // The client manifest missing on the server: the install screen stays usable.
+  page.clear();
+  UseMirror(Env("NV_E2E_MIRROR1") + "/nothing-here");
+  Run(kJobUpdateCheck);
+  EXPECT_EQ(Screens(), std::vector<std::string>{"install"});
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{kServerUnreachableText});
+}
+
+TEST_F(JobsE2e, RepairAndHdSwitchOnAMachineWithoutTheGame) {
+  ClearSettings();
+  Run(kJobRepair);
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{"The game is not installed."});
+  EXPECT_TRUE(Screens().empty());
+
+  // HD on only keeps the choice for a later install; HD off clears it.
+  page.clear();
+  Run(kJobHdOn);
+  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  Run(kJobHdOff);
+  EXPECT_EQ(ReadDword(L"Hd"), 0u);
+  EXPECT_TRUE(Of("state").empty() && Of("toast").empty() && Of("error").empty());
+}
+
+TEST_F(JobsE2e, UnwritableFolderIsRefusedBeforeTheRegistry) {
+  ClearSettings();
+  // A file where a parent folder would have to be created.
+  const std::wstring blocker = Work() + L"\\blocker";
+  ASSERT_TRUE(test::WriteTestFile(blocker, "x"));
+  JobArgument argument{blocker + L"\\Norvane", false, false};
+  Run(kJobInstall, argument);
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"installing", "install"}));
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{"Can't create or write to the folder \\\"" +
+                                                     JsonEscape(ToUtf8(argument.folder)) +
+                                                     "\\\". Pick another folder."});
+  EXPECT_TRUE(ReadInstallDir().empty());
+  EXPECT_EQ(ReadDword(L"Hd"), 99u);
+}
+
+TEST_F(JobsE2e, CancelDuringGameFilesReturnsToTheInstallScreen) {
+  vcRuntime_.SetDword(L"Installed", 1);
+  JobArgument argument{Game(), true, false};
+  {
+    StopWhenFlowing cancel("data/big.grf", kStopCancel);
+    Run(kJobInstall, argument);
+    ASSERT_TRUE(cancel.raised());
+  }
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"installing", "installing", "install"}));
+  EXPECT_TRUE(Has(LastState(), NeedBytes(ClientTotal() + HdTotal()))) << LastState();
+  EXPECT_EQ(ReadDword(L"Installed"), 99u);
+  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  EXPECT_FALSE(Exists(InGame(L".nrv_write_test")));
+}
+
+TEST_F(JobsE2e, FailingPrerequisiteKeepsTheInstallGoing) {
+  // The runtime is missing (the fixture removed its key) and its installer
+  // cannot be fetched.
+  const std::vector<PrerequisiteStatus> prerequisites = ListPrerequisites();
+  JobArgument argument{Game(), false, false};
+  Run(kJobInstall, argument);
+
+  const auto steps = Of("steps");
+  ASSERT_FALSE(steps.empty());
+  EXPECT_TRUE(Has(steps.front(), R"({"name":"Game files","state":"wait"},{"name":"Shortcuts","state":"wait"}]})"))
+      << steps.front();
+  EXPECT_TRUE(Has(steps.back(), R"({"name":"Game files","state":"done"},{"name":"Shortcuts","state":)"))
+      << steps.back();
+  std::string vcName;
+  for (const PrerequisiteStatus& item : prerequisites)
+    if (item.id == "vcredist") vcName = item.name;
+  ASSERT_FALSE(vcName.empty());
+  EXPECT_TRUE(Has(steps.back(), "{\"name\":\"" + vcName + "\",\"state\":\"fail\"}")) << steps.back();
+  const auto toasts = Texts("toast");
+  ASSERT_GE(toasts.size(), 2u);
+  EXPECT_EQ(toasts.front(), vcName + " could not be installed. The game may not start without it; Repair tries again.");
+  EXPECT_EQ(toasts.back(), "Norvane is installed. Have fun!");
+  EXPECT_EQ(Screens().back(), "ready");
+}
+
+TEST_F(JobsE2e, FullInstallIntoAFreshFolder) {
+  vcRuntime_.SetDword(L"Installed", 1);
+  test::RemoveTree(Game());
+  ClearSettings();
+  JobArgument argument{Game(), false, true};
+  Run(kJobInstall, argument);
+
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"installing", "installing", "ready"}));
+  // The rows move in order: game files now, done, then shortcuts now, then done or fail.
+  // (Rows of missing runtimes change in between; their own case is above.)
+  std::vector<std::string> tails;
+  for (const std::string& json : Of("steps")) {
+    std::string tail = json.substr(json.find("{\"name\":\"Game files\""));
+    if (tails.empty() || tails.back() != tail) tails.push_back(tail);
+  }
+  ASSERT_EQ(tails.size(), 4u);
+  EXPECT_EQ(tails[0], R"({"name":"Game files","state":"wait"},{"name":"Shortcuts","state":"wait"}]})");
+  EXPECT_EQ(tails[1], R"({"name":"Game files","state":"now"},{"name":"Shortcuts","state":"wait"}]})");
+  EXPECT_EQ(tails[2], R"({"name":"Game files","state":"done"},{"name":"Shortcuts","state":"now"}]})");
+  const bool registered = Has(tails[3], R"("Shortcuts","state":"done")");
+  std::vector<std::string> expectedToasts = MissingRuntimeToasts();
+  if (!registered)
+    expectedToasts.push_back("The shortcuts / Windows uninstall entry could not be created. The game works anyway.");
+  expectedToasts.push_back("Norvane is installed. Have fun!");
+  EXPECT_EQ(Texts("toast"), expectedToasts);
+
+  EXPECT_EQ(ReadInstallDir(), Game());
+  EXPECT_EQ(ReadDword(L"Hd"), 0u);
+  EXPECT_EQ(ReadDword(L"Shortcut"), 1u);
+  EXPECT_EQ(ReadDword(L"Installed"), 1u);
+  EXPECT_TRUE(Exists(InGame(L"norvane.exe")));
+  EXPECT_TRUE(Exists(InGame(L"Norvane-Launcher.exe")));
+  EXPECT_FALSE(Exists(InGame(L".nrv_write_test")));
+  EXPECT_EQ(static_cast<int>(LoadFileState(Game()).entries.size()), std::stoi(Env("NV_E2E_CLIENT_FILES")));
+}
+
+TEST_F(JobsE2e, UpToDateGameIsReadyWithoutMessages) {
+  Run(kJobUpdateCheck);
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "ready"}));
+  EXPECT_TRUE(Of("toast").empty());
+  EXPECT_TRUE(Of("error").empty());
+}
+
+TEST_F(JobsE2e, NoServerOnAnInstalledGameStaysPlayable) {
+  UseMirror("https://localhost:18447/download");
+  Run(kJobUpdateCheck);
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "ready"}));
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{std::string("Could not check for updates. ") +
+                                                     kServerUnreachableText});
+}
+
+TEST_F(JobsE2e, PausedUpdateResumesFromTheStart) {
+  UseMirror(Env("NV_E2E_MIRROR2"));
+  {
+    StopWhenFlowing pause("data/big.grf", kStopPause);
+    Run(kJobUpdateCheck);
+    ASSERT_TRUE(pause.raised());
+  }
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "updating", "updating+paused"}));
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"Paused. Press Resume to continue where it stopped."});
+
+  page.clear();
+  ASSERT_TRUE(ResumeLastJob());
+  ASSERT_TRUE(window.PumpUntil([] { return !jobBusy.load(); }, 300000));
+  window.Pump(50);
+  // Step 1 again: the ready screen with the check running comes first.
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "updating", "ready"}));
+  EXPECT_EQ(filesTotal.load(), 2);
+  EXPECT_EQ(filesDone.load(), 2);
+  EXPECT_TRUE(Has(LastState(), R"("version":"2")")) << LastState();
+}
+
+TEST_F(JobsE2e, RepairOfAnIntactGameFindsEveryFileFine) {
+  UseMirror(Env("NV_E2E_MIRROR2"));
+  vcRuntime_.SetDword(L"Installed", 1);
+  std::vector<std::string> toasts = MissingRuntimeToasts();
+  toasts.push_back("Repair finished: every file is fine.");
+  Run(kJobRepair);
+  const std::string files = Env("NV_E2E_CLIENT_FILES");
+  EXPECT_EQ(Of("repair").back(), "{\"t\":\"repair\",\"checked\":" + files + ",\"broken\":0,\"missing\":0,\"fixed\":0}");
+  EXPECT_EQ(Texts("toast"), toasts);
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"repair", "ready"}));
+}
+
+TEST_F(JobsE2e, RepairFixesADeletedAndAnAlteredFile) {
+  UseMirror(Env("NV_E2E_MIRROR2"));
+  ASSERT_TRUE(DeleteFileW(InGame(L"config\\options.ini").c_str()));
+  // Same size, other bytes, time kept: only the hash can tell.
+  const std::wstring altered = InGame(L"data\\small.dat");
+  std::string bytes = ReadAll(altered);
+  ASSERT_FALSE(bytes.empty());
+  bytes[0] = static_cast<char>(bytes[0] ^ 0x55);
+  ASSERT_TRUE(test::WriteTestFile(altered, bytes));
+  // A missing runtime fails here (its installer is never fetched) and the
+  // repair goes on.
+  std::vector<std::string> toasts = MissingRuntimeToasts();
+  ASSERT_FALSE(toasts.empty());
+  toasts.push_back("Repair finished: 2 file(s) fixed.");
+  Run(kJobRepair);
+  EXPECT_TRUE(Has(Of("repair").back(), R"("broken":1,"missing":1,"fixed":2})")) << Of("repair").back();
+  EXPECT_EQ(Texts("toast"), toasts);
+  EXPECT_NE(ReadAll(altered), bytes);
+}
+
+TEST_F(JobsE2e, HdOnCancelledTurnsTheSwitchOff) {
+  UseMirror(Env("NV_E2E_MIRROR2"));
+  {
+    StopWhenFlowing cancel("custom_hd1.grf", kStopCancel);
+    Run(kJobHdOn);
+    ASSERT_TRUE(cancel.raised());
+  }
+  EXPECT_EQ(ReadDword(L"Hd"), 0u);
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"4K HD pack download cancelled."});
+  EXPECT_EQ(Screens().back(), "ready");
+}
+
+TEST_F(JobsE2e, HdOnBringsTheArchivesAndTheDataListNamesThem) {
+  UseMirror(Env("NV_E2E_MIRROR2"));
+  Run(kJobHdOn);
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"4K HD pack installed."});
+  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  EXPECT_TRUE(Exists(InGame(L"custom_hd1.grf")));
+  EXPECT_TRUE(Exists(InGame(L"custom_hd2.grf")));
+  const std::string list = ReadAll(InGame(L"DATA.INI"));
+  EXPECT_TRUE(Has(list, "custom_hd1.grf") && Has(list, "custom_hd2.grf")) << list;
+  EXPECT_FALSE(Exists(InGame(L"DATA.INI.full")));
+}
+
+TEST_F(JobsE2e, HdOffWhileTheGameRunsChangesNothing) {
+  // A copy of this program named like the game, waiting.
+  const std::wstring gameExe = Work() + L"\\running\\norvane.exe";
+  CreateDirectoryW((Work() + L"\\running").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(OwnExePath().c_str(), gameExe.c_str(), FALSE));
+  std::wstring line = L"\"" + gameExe + L"\" --nv-sleep 60000";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  ASSERT_TRUE(CreateProcessW(gameExe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info));
+  UniqueKernelHandle process(info.hProcess);
+  UniqueKernelHandle thread(info.hThread);
+  for (int i = 0; i < 100 && !IsGameRunning(); ++i) Sleep(50);
+
+  Run(kJobHdOff);
+  TerminateProcess(process.get(), 0);
+  WaitForSingleObject(process.get(), 5000);
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{"Close the game first, then turn the 4K HD pack off."});
+  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  EXPECT_TRUE(Exists(InGame(L"custom_hd1.grf")));
+  EXPECT_TRUE(Exists(InGame(L"custom_hd2.grf")));
+}
+
+TEST_F(JobsE2e, HdOffRemovesTheArchivesTheirStateAndTheirDataListEntries) {
+  const std::string shipped = ReadAll(InGame(L"DATA.INI"));
+  Run(kJobHdOff);
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"4K HD pack removed."});
+  EXPECT_EQ(ReadDword(L"Hd"), 0u);
+  EXPECT_FALSE(Exists(InGame(L"custom_hd1.grf")));
+  EXPECT_FALSE(Exists(InGame(L"custom_hd2.grf")));
+  for (const FileStateEntry& entry : LoadFileState(Game()).entries)
+    EXPECT_EQ(entry.path.find("custom_hd"), std::string::npos) << entry.path;
+  // The shipped list waits aside; the game reads one without the archives.
+  EXPECT_EQ(ReadAll(InGame(L"DATA.INI.full")), shipped);
+  EXPECT_FALSE(Has(ReadAll(InGame(L"DATA.INI")), "custom_hd"));
+
+  // Off again with nothing left to remove: still removed.
+  page.clear();
+  Run(kJobHdOff);
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"4K HD pack removed."});
+}
+
+}  // namespace
+}  // namespace nv

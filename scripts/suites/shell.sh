@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Shell suite: the real Norvane-Launcher.exe (x86_64 test build) under wine64
+# with the WebView2 stand-in runtime, driven by node's test runner. Needs the
+# scripts/test session (Xvfb, wineserver, prefix, test servers).
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+
+finish() { echo "shell: $1 passed, $2 failed"; exit "$3"; }
+
+if ! command -v node >/dev/null; then
+  echo "shell: node is needed (scripts/setup installs it)" >&2
+  finish 0 1 1
+fi
+if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
+  echo "shell: run inside scripts/test (it provides Xvfb and the Wine prefix)" >&2
+  finish 0 1 1
+fi
+
+out="$(mktemp)"
+trap 'rm -f "$out"' EXIT
+node --test --test-concurrency=1 --test-reporter=tap tests/shell/launcher.test.mjs </dev/null 2>&1 | tee "$out"
+rc=${PIPESTATUS[0]}
+pass=$(grep -aE '^# pass [0-9]+' "$out" | tail -1 | awk '{print $3}')
+fail=$(grep -aE '^# fail [0-9]+' "$out" | tail -1 | awk '{print $3}')
+pass=${pass:-0}
+fail=${fail:-0}
+# A runner that died before its summary still fails the suite.
+if [ "$rc" -ne 0 ] && [ "$fail" -eq 0 ]; then fail=1; fi
+[ "$rc" -eq 0 ] && finish "$pass" "$fail" 0
+finish "$pass" "$fail" 1

@@ -23,10 +23,6 @@ constexpr DWORD kCornerRound = 2;        // DWMWCP_ROUND
 bool systemCorners = false;
 bool installRuntimeAtExit = false;
 
-// The cast hides the calling convention from the compiler: the type must
-// carry WINAPI, which only the 32-bit build can get wrong.
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-
 GetDpiForWindowFn LookUpGetDpiForWindow() {
   static std::once_flag once;
   static GetDpiForWindowFn function = nullptr;
@@ -193,7 +189,7 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand) {
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = CreateSolidBrush(RGB(5, 9, 15));
   windowClass.lpszClassName = kMainWindowClass;
-  if (!RegisterClassExW(&windowClass)) return false;
+  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   POINT cursor{};
   GetCursorPos(&cursor);

@@ -9,6 +9,11 @@ namespace nv {
 // Registers the class, creates, places and shows the window; false on failure.
 bool CreateMainWindow(HINSTANCE instance, int showCommand);
 
+// GetDpiForWindow, looked up at run time. The cast from GetProcAddress hides
+// the calling convention from the compiler: the type must carry WINAPI,
+// which only the 32-bit build can get wrong.
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+
 // GetDpiForWindow when the system has it, else the screen's DPI, else 96.
 UINT WindowDpi(HWND window);
 void PlaceMainWindow(HWND window);

@@ -19,7 +19,6 @@ namespace nv {
 namespace {
 
 std::mutex seamMutex;
-std::size_t answerIndex = 0;
 
 std::wstring EnvironmentText(const wchar_t* name) {
   wchar_t buffer[1024] = {};
@@ -42,16 +41,15 @@ void AppendLogLine(const std::wstring& line) {
   WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+// Takes the first answer off NORVANE_TEST_ANSWERS.
 std::wstring NextAnswer() {
   const std::wstring answers = EnvironmentText(L"NORVANE_TEST_ANSWERS");
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < answerIndex && start != std::wstring::npos; ++i) {
-    start = answers.find(L',', start);
-    if (start != std::wstring::npos) ++start;
-  }
-  ++answerIndex;
-  if (start == std::wstring::npos || start >= answers.size()) return L"no";
-  return answers.substr(start, answers.find(L',', start) - start);
+  if (answers.empty()) return L"no";
+  const std::size_t comma = answers.find(L',');
+  const std::wstring first = answers.substr(0, comma);
+  const std::wstring rest = comma == std::wstring::npos ? std::wstring() : answers.substr(comma + 1);
+  SetEnvironmentVariableW(L"NORVANE_TEST_ANSWERS", rest.empty() ? nullptr : rest.c_str());
+  return first;
 }
 
 int WINAPI RecordedMessageBox(HWND, const wchar_t* text, const wchar_t*, UINT type) {

@@ -11,6 +11,10 @@ if ! command -v node >/dev/null; then
   echo "shell: node is needed (scripts/setup installs it)" >&2
   finish 0 1 1
 fi
+if ! command -v wrestool >/dev/null; then
+  echo "shell: wrestool is needed (scripts/setup installs icoutils)" >&2
+  finish 0 1 1
+fi
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
   echo "shell: run inside scripts/test (it provides Xvfb and the Wine prefix)" >&2
   finish 0 1 1
@@ -18,7 +22,7 @@ fi
 
 out="$(mktemp)"
 trap 'rm -f "$out"' EXIT
-node --test --test-concurrency=1 --test-reporter=tap tests/shell/launcher.test.mjs </dev/null 2>&1 | tee "$out"
+node --test --test-concurrency=1 --test-reporter=tap tests/shell/resources.test.mjs tests/shell/launcher.test.mjs </dev/null 2>&1 | tee "$out"
 rc=${PIPESTATUS[0]}
 pass=$(grep -aE '^# pass [0-9]+' "$out" | tail -1 | awk '{print $3}')
 fail=$(grep -aE '^# fail [0-9]+' "$out" | tail -1 | awk '{print $3}')

@@ -5,10 +5,12 @@
 #include <shellapi.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bridge/command_dispatcher.h"
 #include "jobs/job_engine.h"
+#include "news/news_thread.h"
 #include "nv_config.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
@@ -126,9 +128,16 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
   }
 
   CreateJobDoneEvent();
+  CreateQuitEvent();
   if (!CreateMainWindow(instance, showCommand)) return 1;
   CreateWebViewEnvironment();
   StartJob(kJobUpdateCheck, JobArgument{});
+  std::thread newsThread;
+  try {
+    newsThread = std::thread(NewsThreadMain);
+  } catch (...) {
+    // No thread: the launcher runs without news.
+  }
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -139,7 +148,9 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
   // Shutdown: the window is gone. A job still running after the wait is left
   // to end with the process; jobs keep their files resumable.
   stopFlag = true;
+  if (HANDLE quit = QuitEvent()) SetEvent(quit);
   WaitForJobEnd(kShutdownWaitMs);
+  if (newsThread.joinable()) newsThread.detach();
   if (InstallRuntimeAtExit() && RequestWebView2Runtime(false)) Relaunch();
   ReleaseInstanceMutex();
   return -1;  // a normal run: ExitProcess(0) after COM is undone

@@ -3,7 +3,7 @@
 // inside a scripts/test session (Xvfb, wineserver, prefix).
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -77,6 +77,21 @@ async function closeLauncher(run, session) {
   return within(run.exited, 15000, 'launcher exit');
 }
 
+// The real window on the Xvfb screen: the page's background colour inside,
+// rounded corners (the window's own region, as Wine has no DWM corners).
+function checkScreenshot(window) {
+  const shot = path.join(build, 'shell-test-output/window.png');
+  fs.mkdirSync(path.dirname(shot), { recursive: true });
+  execFileSync('import', ['-display', process.env.DISPLAY, '-window', 'root', shot]);
+  const pixel = (x, y) => execFileSync('convert', [shot, '-crop', `1x1+${x}+${y}`, '-depth', '8', 'txt:-'])
+    .toString().match(/#([0-9A-F]{6})/i)[1].toUpperCase();
+  const { x, y, width, height } = window;
+  assert.equal(pixel(x + width / 2, y + height / 2), '05090F', 'centre');
+  assert.equal(pixel(x + 40, y + 2), '05090F', 'top edge');
+  assert.notEqual(pixel(x, y), '05090F', 'top-left corner is rounded off');
+  assert.notEqual(pixel(x + width - 1, y + height - 1), '05090F', 'bottom-right corner is rounded off');
+}
+
 const settle = (ms) => new Promise((r) => setTimeout(r, ms));
 const deps = (session) => session.pageMessages().filter((m) => m.t === 'deps');
 
@@ -96,6 +111,7 @@ test('the launcher starts, configures the web view and serves the page from its 
     assert.deepEqual([bounds.left, bounds.top, bounds.right, bounds.bottom], [0, 0, 960, 600]);
     const window = await session.windowState();
     assert.deepEqual([window.visible, window.iconic, window.width, window.height], [true, false, 960, 600]);
+    checkScreenshot(window);
     assert.deepEqual(session.calls.find((c) => c.m === 'AddWebResourceRequestedFilter'),
       { ev: 'call', m: 'AddWebResourceRequestedFilter', uri: origin + '*', context: 0 });
 
@@ -276,4 +292,17 @@ test('closing the idle window asks nothing and ends the launcher', async () => {
   await session.closeWindow();
   assert.equal(await within(run.exited, 15000, 'exit after WM_CLOSE'), 0);
   assert.deepEqual(run.lines(), []);
+});
+
+test('the devtools switch in any letter case keeps menus, devtools and browser keys on', async () => {
+  const { run, session } = await startWithPage({ args: ['--DevTools'] });
+  try {
+    const setting = (name) => session.calls.filter((c) => c.m === 'setting' && c.name === name).map((c) => c.value);
+    assert.deepEqual(setting('AreDevToolsEnabled'), [true]);
+    assert.deepEqual(setting('AreDefaultContextMenusEnabled'), [true]);
+    assert.deepEqual(setting('AreBrowserAcceleratorKeysEnabled'), [], 'browser keys keep their default');
+    assert.deepEqual(setting('IsStatusBarEnabled'), [false]);
+  } finally {
+    assert.equal(await closeLauncher(run, session), 0);
+  }
 });

@@ -21,16 +21,9 @@ if ! (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null); the
   finish 0 1 1
 fi
 
-out="$(mktemp)"
-trap 'rm -f "$out"' EXIT
-(cd "$dir" && node --test --test-reporter=tap page.test.mjs) </dev/null 2>&1 | tee "$out"
-rc=${PIPESTATUS[0]}
-pass=$(grep -aE '^# pass [0-9]+' "$out" | tail -1 | awk '{print $3}')
-fail=$(grep -aE '^# fail [0-9]+' "$out" | tail -1 | awk '{print $3}')
-pass=${pass:-0}
-fail=${fail:-0}
-# A runner that died before its summary still fails the suite.
-if [ "$rc" -ne 0 ] && [ "$fail" -eq 0 ]; then fail=1; fi
+# shellcheck source=../node-test-summary
+. scripts/node-test-summary
+run_node_tests "$dir" page.test.mjs
 echo "page: screenshots in build/page-test-output/screens"
 [ "$rc" -eq 0 ] && finish "$pass" "$fail" 0
 finish "$pass" "$fail" 1

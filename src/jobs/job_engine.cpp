@@ -3,7 +3,7 @@
 #include <exception>
 #include <thread>
 
-#include "bridge/main_window.h"
+#include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
 #include "jobs/install_steps.h"

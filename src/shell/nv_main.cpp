@@ -1,10 +1,168 @@
-// Entry point of Norvane-Launcher.exe. The window, the web view and the modes
-// arrive with the shell; until then the executable only proves that the
-// shipped flavour links.
+// Entry point of Norvane-Launcher.exe: the modes in their order (uninstall,
+// second instance, missing WebView2 Runtime, launcher), start-up, the message
+// loop and shutdown.
 #include <windows.h>
+#include <shellapi.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  MessageBoxW(nullptr, L"The Norvane launcher is not finished yet.", L"Norvane",
-              MB_OK | MB_ICONINFORMATION);
-  return 0;
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bridge/command_dispatcher.h"
+#include "jobs/job_engine.h"
+#include "news/news_thread.h"
+#include "nv_config.h"
+#include "shell/main_window.h"
+#include "shell/message_box.h"
+#include "shell/setup_window.h"
+#include "shell/shell_rules.h"
+#include "shell/webview2_loader.h"
+#include "shell/webview_host.h"
+#include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
+#include "system/uninstall.h"
+
+namespace nv {
+
+namespace {
+
+constexpr DWORD kInstanceWaitMs = 8000;
+constexpr DWORD kShutdownWaitMs = 5000;
+
+HINSTANCE instanceHandle = nullptr;
+// Held for the whole run; released before a relaunch so the new process can
+// take it.
+UniqueKernelHandle instanceMutex;
+bool mutexHeld = false;
+
+bool HasSwitch(const wchar_t* name) {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv) return false;
+  std::vector<std::wstring> args(argv, argv + count);
+  LocalFree(argv);
+  return HasSwitchIn(args, name);
+}
+
+bool IsWebView2RuntimeAvailable() {
+  UniqueCoTaskMemString version;
+  return SUCCEEDED(GetAvailableCoreWebView2BrowserVersionString(nullptr, version.put())) && version &&
+         version.get()[0] != L'\0';
+}
+
+void ReleaseInstanceMutex() {
+  if (mutexHeld) ReleaseMutex(instanceMutex.get());
+  mutexHeld = false;
+  instanceMutex.reset();
+}
+
+std::wstring ModulePath() {
+  std::wstring path(260, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+void Relaunch() {
+  ReleaseInstanceMutex();
+  const std::wstring module = ModulePath();
+  std::wstring commandLine = GetCommandLineW();
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(module.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                     &process)) {
+    UniqueKernelHandle processHandle(process.hProcess);
+    UniqueKernelHandle threadHandle(process.hThread);
+  }
+}
+
+bool RequestWebView2Runtime(bool ask) {
+  if (ask && ShowMessageBox(nullptr, kRuntimeQuestionText, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+  if (RunWebView2SetupWindow(instanceHandle) && IsWebView2RuntimeAvailable()) return true;
+  if (ShowMessageBox(nullptr, kRuntimeFailedText, MB_YESNO | MB_ICONERROR) == IDYES)
+    OpenExternal(FromUtf8(config::kWebView2PageUrl));
+  return false;
+}
+
+// Wait results WAIT_OBJECT_0 and WAIT_ABANDONED (a launcher that crashed
+// holding it) both make this process the owner. False when another
+// launcher runs; its window has then been brought forward.
+bool TakeInstanceMutex() {
+  instanceMutex.reset(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  if (!instanceMutex) return true;  // no single-instance protection, but run
+  const DWORD wait = WaitForSingleObject(instanceMutex.get(), kInstanceWaitMs);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+    mutexHeld = true;
+    return true;
+  }
+  if (HWND other = FindWindowW(kMainWindowClass, nullptr)) {
+    ShowWindow(other, SW_RESTORE);
+    SetForegroundWindow(other);
+  }
+  instanceMutex.reset();
+  return false;
+}
+
+int RunLauncher(HINSTANCE instance, int showCommand) {
+  instanceHandle = instance;
+  ScopedComInit com;
+  if (!com.succeeded()) return 1;
+  InstallTestSeams();
+
+  if (HasSwitch(L"--uninstall")) return RunUninstallCommand();
+  SetDevToolsEnabled(HasSwitch(L"--devtools"));
+
+  if (!TakeInstanceMutex()) return 0;
+
+  if (!IsWebView2RuntimeAvailable()) {
+    if (RequestWebView2Runtime(true)) Relaunch();
+    ReleaseInstanceMutex();
+    return 0;
+  }
+
+  CreateJobDoneEvent();
+  CreateQuitEvent();
+  if (!CreateMainWindow(instance, showCommand)) return 1;
+  CreateWebViewEnvironment();
+  StartJob(kJobUpdateCheck, JobArgument{});
+  std::thread newsThread;
+  try {
+    newsThread = std::thread(NewsThreadMain);
+  } catch (...) {
+    // No thread: the launcher runs without news.
+  }
+
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+
+  // Shutdown: the window is gone. A job still running after the wait is left
+  // to end with the process; jobs keep their files resumable.
+  stopFlag = true;
+  if (HANDLE quit = QuitEvent()) SetEvent(quit);
+  WaitForJobEnd(kShutdownWaitMs);
+  if (newsThread.joinable()) newsThread.detach();
+  if (InstallRuntimeAtExit() && RequestWebView2Runtime(false)) Relaunch();
+  ReleaseInstanceMutex();
+  return -1;  // a normal run: ExitProcess(0) after COM is undone
+}
+
+}  // namespace
+
+}  // namespace nv
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  const int code = nv::RunLauncher(instance, showCommand);
+  if (code >= 0) return code;
+  // The worker or the news thread may still run: end the process under them.
+  ExitProcess(0);
 }

@@ -58,7 +58,7 @@ std::wstring FileProductVersion(const std::wstring& file) {
 }
 
 // The stable runtime's version folder from its updater's registry entry.
-std::wstring InstalledRuntimeVersion(HKEY root) {
+std::wstring InstalledRuntimeVersion(HKEY root, std::wstring* folderOut) {
   UniqueRegKey key;
   if (RegOpenKeyExW(root, kStableClientState, 0, KEY_READ | KEY_WOW64_32KEY, key.put()) != ERROR_SUCCESS)
     return {};
@@ -73,7 +73,29 @@ std::wstring InstalledRuntimeVersion(HKEY root) {
   const std::wstring path = folder;
   const auto version = UsableRuntimeVersion(path);
   if (!version || !IsRegularFile(path + kRuntimeDll)) return {};
+  if (folderOut) *folderOut = path;
   return std::wstring(*version);
+}
+
+// The runtime folder named by the override, else by the caller; empty when
+// the installed runtime is to be searched.
+std::wstring FixedRuntimeFolder(PCWSTR browserExecutableFolder) {
+  std::wstring folder = EnvironmentValue(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER");
+  if (folder.empty() && browserExecutableFolder) folder = browserExecutableFolder;
+  return folder;
+}
+
+// The installed runtime's version folder, machine-wide installs first.
+std::wstring InstalledRuntimeFolder(std::wstring* version) {
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    std::wstring folder;
+    const std::wstring found = InstalledRuntimeVersion(root, &folder);
+    if (!found.empty()) {
+      if (version) *version = found;
+      return folder;
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -83,9 +105,7 @@ HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFol
   if (!versionInfo) return E_POINTER;
   *versionInfo = nullptr;
 
-  std::wstring fixedFolder = EnvironmentValue(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER");
-  if (fixedFolder.empty() && browserExecutableFolder) fixedFolder = browserExecutableFolder;
-
+  const std::wstring fixedFolder = FixedRuntimeFolder(browserExecutableFolder);
   if (!fixedFolder.empty()) {
     const std::wstring dll = fixedFolder + kRuntimeDll;
     if (!IsRegularFile(dll)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
@@ -94,12 +114,38 @@ HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFol
     return ReturnVersion(version, versionInfo);
   }
 
-  // Machine-wide installs first, then per user.
-  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    const std::wstring version = InstalledRuntimeVersion(root);
-    if (!version.empty()) return ReturnVersion(version, versionInfo);
+  std::wstring version;
+  if (InstalledRuntimeFolder(&version).empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  return ReturnVersion(version, versionInfo);
+}
+
+HRESULT CreateCoreWebView2EnvironmentWithOptions(
+    PCWSTR browserExecutableFolder, PCWSTR userDataFolder, IUnknown* environmentOptions,
+    wv2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+  if (!handler) return E_POINTER;
+  const std::wstring fixedFolder = FixedRuntimeFolder(browserExecutableFolder);
+  const std::wstring folder = fixedFolder.empty() ? InstalledRuntimeFolder(nullptr) : fixedFolder;
+  if (folder.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  const std::wstring dll = folder + kRuntimeDll;
+  if (!IsRegularFile(dll)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+
+  HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!module) return HRESULT_FROM_WIN32(GetLastError());
+  // The casts hide the calling convention from the compiler: both types carry
+  // STDMETHODCALLTYPE, which only the 32-bit build can get wrong.
+  const auto create = reinterpret_cast<wv2::CreateWebViewEnvironmentWithOptionsInternalFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "CreateWebViewEnvironmentWithOptionsInternal")));
+  const auto canUnload =
+      reinterpret_cast<wv2::DllCanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  if (!create) {
+    FreeLibrary(module);
+    return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
   }
-  return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  const HRESULT result = create(TRUE, fixedFolder.empty() ? 0 : 1,
+                                userDataFolder ? userDataFolder : L"", environmentOptions, handler);
+  // The runtime keeps itself loaded while it has objects alive.
+  if (canUnload && canUnload() == S_OK) FreeLibrary(module);
+  return result;
 }
 
 }  // namespace nv

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "shell/webview2.h"
+
 namespace nv {
 
 // S_OK with the runtime's version in a CoTaskMem string (the caller frees it
@@ -12,5 +14,14 @@ namespace nv {
 // replaces browserExecutableFolder when set.
 HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
                                                      LPWSTR* versionInfo);
+
+// Loads the runtime's EmbeddedBrowserWebView.dll (EBWebView\x86 or \x64 by
+// this process's architecture) from the folder found by the same rules and
+// starts the asynchronous environment creation; the handler is called on this
+// thread, which must be a single-threaded apartment. A failure to start is
+// returned and the handler is not called.
+HRESULT CreateCoreWebView2EnvironmentWithOptions(
+    PCWSTR browserExecutableFolder, PCWSTR userDataFolder, IUnknown* environmentOptions,
+    wv2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 
 }  // namespace nv

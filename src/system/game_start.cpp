@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/main_window.h"
+#include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
 #include "sync/fs_helpers.h"

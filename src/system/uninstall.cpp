@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/main_window.h"
+#include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
 #include "system/game_process.h"

@@ -81,5 +81,65 @@ TEST(WebView2Loader, TheFixedFolderVariableReplacesTheInstalledRuntime) {
   EXPECT_EQ(version, L"<null>");
 }
 
+
+// Records the environment creation's result and the thread it arrived on.
+class EnvironmentHandler final : public wv2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  HRESULT STDMETHODCALLTYPE Invoke(HRESULT result, wv2::ICoreWebView2Environment* environment) override {
+    ++calls;
+    this->result = result;
+    gotEnvironment = environment != nullptr;
+    thread = GetCurrentThreadId();
+    return S_OK;
+  }
+  ULONG references = 1;
+  int calls = 0;
+  HRESULT result = S_OK;
+  bool gotEnvironment = false;
+  DWORD thread = 0;
+};
+
+// The stand-in runtime the build lays out beside the tests.
+std::wstring StandInRuntimeFolder() {
+  std::wstring path(MAX_PATH * 4, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  for (int up = 0; up < 3; ++up) path.resize(path.find_last_of(L'\\'));  // tests\shell\shell_tests.exe
+  return path + L"\\webview2-standin";
+}
+
+TEST(WebView2Loader, EnvironmentCreationLoadsTheRuntimeDllAndAnswersOnThisThread) {
+  EnvironmentHandler handler;
+  EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(nullptr, nullptr, nullptr, nullptr), E_POINTER);
+
+  test::TempFolder empty;
+  SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", empty.path().c_str());
+  EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(nullptr, nullptr, nullptr, &handler),
+            HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+
+  // The stand-in without a driver to talk to: no browser can start, and the
+  // handler hears so asynchronously, on this thread.
+  SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", StandInRuntimeFolder().c_str());
+  SetEnvironmentVariableW(L"NV_STANDIN_ADDRESS", nullptr);
+  EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(nullptr, (empty / L"data").c_str(), nullptr, &handler), S_OK);
+  EXPECT_EQ(handler.calls, 0);
+  MSG msg;
+  for (int i = 0; i < 100 && handler.calls == 0; ++i) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
+  SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", nullptr);
+  EXPECT_EQ(handler.calls, 1);
+  EXPECT_EQ(handler.result, E_FAIL);
+  EXPECT_FALSE(handler.gotEnvironment);
+  EXPECT_EQ(handler.thread, GetCurrentThreadId());
+  EXPECT_EQ(handler.references, 1u) << "the runtime released its reference";
+}
+
 }  // namespace
 }  // namespace nv

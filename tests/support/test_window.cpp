@@ -1,6 +1,6 @@
 #include "support/test_window.h"
 
-#include "bridge/main_window.h"
+#include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
 #include "jobs/job_engine.h"

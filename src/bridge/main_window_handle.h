@@ -1,4 +1,5 @@
-// The main window handle as the bridge and the job engine see it: the target
+// Only the main window's handle, kept below the bridge and the job engine
+// (the window itself lives in the shell): the target
 // of the outbox wake (WM_APP+1), the job end message and timer 1.
 #pragma once
 

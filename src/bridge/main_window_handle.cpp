@@ -1,4 +1,4 @@
-#include "bridge/main_window.h"
+#include "bridge/main_window_handle.h"
 
 #include <atomic>
 

@@ -1,0 +1,87 @@
+#include "shell/message_box.h"
+
+#include "shell/shell_rules.h"
+
+#ifdef NV_TEST_SEAMS
+#include <mutex>
+#include <string>
+
+#include "bridge/command_dispatcher.h"
+#include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
+#include "system/uninstall.h"
+#endif
+
+namespace nv {
+
+#ifdef NV_TEST_SEAMS
+
+namespace {
+
+std::mutex seamMutex;
+
+std::wstring EnvironmentText(const wchar_t* name) {
+  wchar_t buffer[1024] = {};
+  const DWORD n = GetEnvironmentVariableW(name, buffer, 1024);
+  return n > 0 && n < 1024 ? std::wstring(buffer, n) : std::wstring();
+}
+
+void AppendLogLine(const std::wstring& line) {
+  const std::wstring path = EnvironmentText(L"NORVANE_TEST_LOG");
+  if (path.empty()) return;
+  UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  std::string text = ToUtf8(line);
+  for (char& c : text) {
+    if (c == '\n') c = ' ';
+  }
+  text += '\n';
+  DWORD written = 0;
+  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// Takes the first answer off NORVANE_TEST_ANSWERS.
+std::wstring NextAnswer() {
+  const std::wstring answers = EnvironmentText(L"NORVANE_TEST_ANSWERS");
+  if (answers.empty()) return L"no";
+  const std::size_t comma = answers.find(L',');
+  const std::wstring first = answers.substr(0, comma);
+  const std::wstring rest = comma == std::wstring::npos ? std::wstring() : answers.substr(comma + 1);
+  SetEnvironmentVariableW(L"NORVANE_TEST_ANSWERS", rest.empty() ? nullptr : rest.c_str());
+  return first;
+}
+
+int WINAPI RecordedMessageBox(HWND, const wchar_t* text, const wchar_t*, UINT type) {
+  std::lock_guard lock(seamMutex);
+  AppendLogLine(L"messagebox|" + std::to_wstring(type) + L"|" + text);
+  const UINT buttons = type & MB_TYPEMASK;
+  if (buttons != MB_YESNO && buttons != MB_YESNOCANCEL) return IDOK;
+  return NextAnswer() == L"yes" ? IDYES : IDNO;
+}
+
+void RecordedOpen(const std::wstring& target) {
+  std::lock_guard lock(seamMutex);
+  AppendLogLine(L"open|" + target);
+}
+
+}  // namespace
+
+int ShowMessageBox(HWND owner, const wchar_t* text, UINT type) {
+  return RecordedMessageBox(owner, text, kAppTitle, type);
+}
+
+void InstallTestSeams() {
+  SetUninstallMessageBox(&RecordedMessageBox);
+  SetExternalOpenerForTesting(&RecordedOpen);
+}
+
+#else
+
+int ShowMessageBox(HWND owner, const wchar_t* text, UINT type) { return MessageBoxW(owner, text, kAppTitle, type); }
+
+void InstallTestSeams() {}
+
+#endif
+
+}  // namespace nv

@@ -1,0 +1,127 @@
+// The real main window under Wine: placement, the close question during a
+// download, and the web view failure question. Message boxes are answered
+// through the test build's seam (NORVANE_TEST_ANSWERS, NORVANE_TEST_LOG).
+#include "shell/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "bridge/main_window_handle.h"
+#include "bridge/window_messages.h"
+#include "jobs/job_engine.h"
+#include "support/temp_folder.h"
+#include "sync/fs_helpers.h"
+
+namespace nv {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    log_ = folder_ / L"boxes.log";
+    SetEnvironmentVariableW(L"NORVANE_TEST_LOG", log_.c_str());
+    ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
+    window_ = MainWindow();
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    if (IsWindow(window_)) DestroyWindow(window_);
+    Pump();
+    jobBusy = false;
+    stopFlag = false;
+    stopReason = kStopNone;
+    currentJobId = 0;
+    SetEnvironmentVariableW(L"NORVANE_TEST_LOG", nullptr);
+    SetEnvironmentVariableW(L"NORVANE_TEST_ANSWERS", nullptr);
+  }
+  // Runs the window's messages; WM_QUIT ends the pump as it ends the loop.
+  static void Pump() {
+    MSG msg;
+    const DWORD end = GetTickCount() + 300;
+    while (GetTickCount() < end) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        DispatchMessageW(&msg);
+      }
+      Sleep(10);
+    }
+  }
+  std::string Log() const {
+    std::ifstream in(ToUtf8(log_));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  test::TempFolder folder_;
+  std::wstring log_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(MainWindowTest, IsA960By600PopupCentredInTheWorkArea) {
+  RECT rect{};
+  GetWindowRect(window_, &rect);
+  EXPECT_EQ(WindowDpi(window_), 96u);
+  EXPECT_EQ(rect.right - rect.left, 960);
+  EXPECT_EQ(rect.bottom - rect.top, 600);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  EXPECT_EQ(rect.left, monitor.rcWork.left + (monitor.rcWork.right - monitor.rcWork.left - 960) / 2);
+  EXPECT_EQ(GetWindowLongW(window_, GWL_STYLE) & (WS_POPUP | WS_CAPTION), static_cast<LONG>(WS_POPUP));
+  wchar_t title[32] = {};
+  GetWindowTextW(window_, title, 32);
+  EXPECT_STREQ(title, L"Norvane");
+
+  // A drag that arrives after the button was released does nothing.
+  PostMessageW(window_, kWmStartDrag, 0, 0);
+  Pump();
+  RECT after{};
+  GetWindowRect(window_, &after);
+  EXPECT_EQ(after.left, rect.left);
+  EXPECT_EQ(after.top, rect.top);
+}
+
+TEST_F(MainWindowTest, CloseDuringADownloadAsksAndNoKeepsItRunning) {
+  jobBusy = true;
+  currentJobId = kJobInstall;
+  SetEnvironmentVariableW(L"NORVANE_TEST_ANSWERS", L"no,yes");
+  SendMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(window_));
+  EXPECT_FALSE(stopFlag.load());
+  EXPECT_EQ(Log(),
+            "messagebox|292|A download is running. Close the launcher anyway?  It continues where it stopped the next "
+            "time you open it.\n");
+  SendMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_TRUE(stopFlag.load());
+  EXPECT_EQ(stopReason.load(), kStopQuit);
+  EXPECT_EQ(MainWindow(), nullptr);
+}
+
+TEST_F(MainWindowTest, CloseWithoutADownloadAsksNothing) {
+  jobBusy = true;
+  currentJobId = kJobPlay;
+  SendMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(MainWindowTest, AWebViewFailureAsksForTheRuntimeAndCloses) {
+  SetEnvironmentVariableW(L"NORVANE_TEST_ANSWERS", L"yes");
+  EXPECT_FALSE(InstallRuntimeAtExit());
+  PostMessageW(window_, kWmWebViewFailed, static_cast<WPARAM>(0x80070002u), 0);
+  Pump();
+  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_TRUE(InstallRuntimeAtExit());
+  EXPECT_EQ(stopReason.load(), kStopQuit);
+  EXPECT_NE(Log().find("messagebox|20|The launcher window could not start (Microsoft Edge WebView2, error "
+                       "0x80070002).  Install or repair"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace nv

@@ -1,7 +1,7 @@
 // Job 1, the start-up update check.
 #include <windows.h>
 
-#include "bridge/main_window.h"
+#include "bridge/main_window_handle.h"
 #include "bridge/window_messages.h"
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"

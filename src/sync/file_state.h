@@ -45,8 +45,9 @@ class FileStateReader {
   bool firstLine_ = true;
 };
 
-// Lookups and updates that keep the path index in step with the entries.
-FileStateEntry* FindFileStateEntry(FileState& state, const std::string& path);
+// Lookups and updates that keep the path index in step with the entries. The
+// entry found is read-only: its path is the index's key.
+const FileStateEntry* FindFileStateEntry(const FileState& state, const std::string& path);
 // Updates the entry for path (keeping its place) or appends a new one.
 void RecordFileState(FileState& state, const std::string& path, std::int64_t size,
                      std::int64_t mtime, std::string sha256);

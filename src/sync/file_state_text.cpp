@@ -16,72 +16,85 @@ constexpr std::string_view kHeader =
 
 }  // namespace
 
-namespace {
+// The one place that touches a state's entries and index together.
+class FileStateEditor {
+ public:
+  static std::size_t PathHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
 
-std::size_t PathHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
+  // The slot that holds path, or the free slot where it belongs. The table is
+  // never full: it grows before half of it is used.
+  static std::size_t FindSlot(const FileState& state, std::string_view path) {
+    const std::size_t mask = state.index_.size() - 1;
+    std::size_t slot = PathHash(path) & mask;
+    while (state.index_[slot] != 0 && state.entries_[state.index_[slot] - 1].path != path)
+      slot = (slot + 1) & mask;
+    return slot;
+  }
 
-// The slot that holds path, or the free slot where it belongs. The table is
-// never full: it grows before half of it is used.
-std::size_t FindSlot(const FileState& state, std::string_view path) {
-  const std::size_t mask = state.index.size() - 1;
-  std::size_t slot = PathHash(path) & mask;
-  while (state.index[slot] != 0 && state.entries[state.index[slot] - 1].path != path)
-    slot = (slot + 1) & mask;
-  return slot;
-}
+  // Sizes the table for at least `entries` entries at most half full, and
+  // places every entry again.
+  static void ResizeIndex(FileState& state, std::size_t entries) {
+    std::size_t size = 16;
+    while (size < entries * 2) size *= 2;
+    state.index_.assign(size, 0);
+    for (std::size_t i = 0; i < state.entries_.size(); ++i)
+      state.index_[FindSlot(state, state.entries_[i].path)] = static_cast<std::uint32_t>(i + 1);
+  }
 
-// Sizes the table for at least `entries` entries at most half full, and
-// places every entry again.
-void ResizeIndex(FileState& state, std::size_t entries) {
-  std::size_t size = 16;
-  while (size < entries * 2) size *= 2;
-  state.index.assign(size, 0);
-  for (std::size_t i = 0; i < state.entries.size(); ++i)
-    state.index[FindSlot(state, state.entries[i].path)] = static_cast<std::uint32_t>(i + 1);
-}
+  static void Reserve(FileState& state, std::size_t entries) {
+    state.entries_.reserve(entries);
+    ResizeIndex(state, entries);
+  }
 
-}  // namespace
+  static const FileStateEntry* Find(const FileState& state, const std::string& path) {
+    if (state.index_.empty()) return nullptr;  // a new state: nothing recorded yet
+    const std::uint32_t found = state.index_[FindSlot(state, path)];
+    return found == 0 ? nullptr : &state.entries_[found - 1];
+  }
 
-FileStateEntry* FindFileStateEntry(FileState& state, const std::string& path) {
-  // A state built by hand (entries without a table) is indexed on first use.
-  if (state.index.empty() || state.index.size() < state.entries.size() * 2)
-    ResizeIndex(state, state.entries.size());
-  const std::uint32_t found = state.index[FindSlot(state, path)];
-  return found == 0 ? nullptr : &state.entries[found - 1];
+  static FileStateEntry& Record(FileState& state, const std::string& path) {
+    if (const FileStateEntry* known = Find(state, path))
+      return state.entries_[static_cast<std::size_t>(known - state.entries_.data())];
+    if (state.index_.size() < (state.entries_.size() + 1) * 2)
+      ResizeIndex(state, state.entries_.size() + 1);
+    state.index_[FindSlot(state, path)] = static_cast<std::uint32_t>(state.entries_.size() + 1);
+    FileStateEntry& entry = state.entries_.emplace_back();
+    entry.path = path;
+    return entry;
+  }
+
+  static std::size_t Remove(FileState& state,
+                            const std::function<bool(const std::string& path)>& remove) {
+    auto& entries = state.entries_;
+    const auto kept = std::remove_if(entries.begin(), entries.end(),
+                                     [&](const FileStateEntry& e) { return remove(e.path); });
+    const auto dropped = static_cast<std::size_t>(entries.end() - kept);
+    entries.erase(kept, entries.end());
+    // Positions after the first dropped entry have moved: place every entry again.
+    if (dropped) ResizeIndex(state, entries.size());
+    return dropped;
+  }
+};
+
+const FileStateEntry* FindFileStateEntry(const FileState& state, const std::string& path) {
+  return FileStateEditor::Find(state, path);
 }
 
 void RecordFileState(FileState& state, const std::string& path, std::int64_t size,
                      std::int64_t mtime, std::string sha256) {
-  FileStateEntry* entry = FindFileStateEntry(state, path);
-  if (!entry) {
-    if (state.index.size() < (state.entries.size() + 1) * 2)
-      ResizeIndex(state, state.entries.size() + 1);
-    state.index[FindSlot(state, path)] = static_cast<std::uint32_t>(state.entries.size() + 1);
-    entry = &state.entries.emplace_back();
-    entry->path = path;
-  }
-  entry->size = size;
-  entry->mtime = mtime;
-  entry->sha256 = std::move(sha256);
+  FileStateEntry& entry = FileStateEditor::Record(state, path);
+  entry.size = size;
+  entry.mtime = mtime;
+  entry.sha256 = std::move(sha256);
 }
 
 std::size_t RemoveFileStateEntries(FileState& state,
                                    const std::function<bool(const std::string& path)>& remove) {
-  const auto kept = std::remove_if(state.entries.begin(), state.entries.end(),
-                                   [&](const FileStateEntry& e) { return remove(e.path); });
-  const auto dropped = static_cast<std::size_t>(state.entries.end() - kept);
-  state.entries.erase(kept, state.entries.end());
-  // Positions after the first dropped entry have moved: place every entry again.
-  if (dropped) ResizeIndex(state, state.entries.size());
-  return dropped;
+  return FileStateEditor::Remove(state, remove);
 }
 
 void InvalidateFileState(FileState& state, const std::string& path) {
-  if (FileStateEntry* entry = FindFileStateEntry(state, path)) {
-    entry->size = 0;
-    entry->mtime = 0;
-    entry->sha256.clear();
-  }
+  if (FileStateEditor::Find(state, path)) RecordFileState(state, path, 0, 0, std::string());
 }
 
 namespace {
@@ -116,8 +129,7 @@ FileState ParseFileState(std::string_view text) {
   const std::vector<std::string_view> lines = SplitLines(text);
   // Sized once: growing by doubling would hold two copies of the list at the
   // moment of each move.
-  state.entries.reserve(lines.size());
-  ResizeIndex(state, lines.size());
+  FileStateEditor::Reserve(state, lines.size());
   for (std::string_view line : lines) AddFileStateLine(state, line);
   return state;
 }
@@ -127,8 +139,7 @@ FileStateReader::FileStateReader(std::uint64_t expectedBytes) {
   // hash): a guess that spares the list most of its doublings. The cap keeps
   // a wrong size from reserving much.
   const std::size_t guess = static_cast<std::size_t>(std::min<std::uint64_t>(expectedBytes / 100, 4000000));
-  state_.entries.reserve(guess);
-  ResizeIndex(state_, guess);
+  FileStateEditor::Reserve(state_, guess);
 }
 
 void FileStateReader::AddLine(std::string_view line) {
@@ -170,8 +181,8 @@ std::string FormatFileState(const FileState& state) {
   // anything else would break the line apart when read back.
   if (state.version.find_first_of("|\n") == std::string::npos) text += state.version;
   text += '\n';
-  text.reserve(text.size() + state.entries.size() * 110);
-  for (const FileStateEntry& entry : state.entries) {
+  text.reserve(text.size() + state.entries().size() * 110);
+  for (const FileStateEntry& entry : state.entries()) {
     // Entries that could not be read back are left out rather than written
     // as lines that would be skipped (or, worse, split differently).
     if (!IsValidContentPath(entry.path)) continue;

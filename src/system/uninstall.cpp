@@ -113,7 +113,7 @@ bool IsProtectedOnDisk(const std::wstring& folder, const std::wstring& full) {
 void RemoveGameFiles(const std::wstring& folder, bool& ok) {
   const FileState state = LoadFileState(folder);
   std::set<std::string> folders;
-  for (const FileStateEntry& entry : state.entries) {
+  for (const FileStateEntry& entry : state.entries()) {
     // A damaged or hostile state file must never reach outside the game folder.
     if (!IsSafeRelativePath(entry.path)) continue;
     if (IsScreenshotPath(entry.path)) continue;

@@ -167,7 +167,7 @@ TEST_F(SyncEngineTest, InstallsThenFindsNothingToDo) {
   EXPECT_EQ(w.restoreCalls, 1);
   const FileState state = LoadFileState(temp.path());
   EXPECT_EQ(state.version, "v1");
-  EXPECT_EQ(state.entries.size(), 3u);
+  EXPECT_EQ(state.entries().size(), 3u);
   EXPECT_EQ(filesDone.load(), 3);
 
   // Second start: no download, no disk test, no hashing.

@@ -117,6 +117,10 @@ void RemoveGameFiles(const std::wstring& folder, bool& ok) {
     // A damaged or hostile state file must never reach outside the game folder.
     if (!IsSafeRelativePath(entry.path)) continue;
     if (IsScreenshotPath(entry.path)) continue;
+    // A folder on the way that is a junction or symbolic link (planted by
+    // anyone who can write the game folder) leads outside it: what lies
+    // behind it is not ours to delete.
+    if (CrossesReparsePoint(folder, entry.path)) continue;
     const std::wstring full = JoinGamePath(folder, entry.path);
     if (IsProtectedOnDisk(folder, full)) continue;
     if (!DeleteFileRetrying(full)) ok = false;
@@ -129,6 +133,9 @@ void RemoveGameFiles(const std::wstring& folder, bool& ok) {
   DeleteFileRetrying(stateFile + L".tmp");
 
   for (const std::string& relative : DeepestFirst(folders)) {
+    // A linked folder (or one below a link) stays: removing it could reach
+    // an empty folder elsewhere.
+    if (CrossesReparsePoint(folder, relative + "/")) continue;
     RemoveDirectoryW(LongPath(JoinGamePath(folder, relative)).c_str());  // only when empty
   }
 

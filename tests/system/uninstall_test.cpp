@@ -137,6 +137,30 @@ TEST_F(Uninstall, RemovesExactlyWhatWasInstalled) {
   EXPECT_TRUE(FileExists(game_ + L"\\notes.txt"));
 }
 
+// A user without rights plants links in the game folder that every user can
+// write: "data" to a decoy folder (standing in for a system folder), and a
+// deeper "data2/sub" the same way, with records below them. The elevated
+// removal must leave the decoy's files and folders as they were.
+TEST_F(Uninstall, NeverDeletesThroughALinkedFolder) {
+  const std::wstring decoy = root_ / L"decoy";
+  CreateDirectoryW(decoy.c_str(), nullptr);
+  CreateDirectoryW((decoy + L"\\inner").c_str(), nullptr);
+  ASSERT_TRUE(WriteTestFile(decoy + L"\\x.dll", "system"));
+  ASSERT_TRUE(WriteTestFile(decoy + L"\\inner\\y.dll", "system"));
+  ASSERT_TRUE(test::PlantFolderLink(game_ + L"\\data", decoy));
+  CreateDirectoryW((game_ + L"\\data2").c_str(), nullptr);
+  ASSERT_TRUE(test::PlantFolderLink(game_ + L"\\data2\\sub", decoy));
+  ASSERT_TRUE(WriteTestFile(game_ + L"\\own.dll", "ours"));
+  ASSERT_TRUE(test::WriteState(game_, {{"data/x.dll", 9}, {"data/inner/y.dll", 1},
+                                       {"data2/sub/x.dll", 1}, {"own.dll", 1}}));
+
+  RemoveInstallation(game_);
+  EXPECT_EQ(test::ReadBytes(decoy + L"\\x.dll"), std::string("system"));
+  EXPECT_EQ(test::ReadBytes(decoy + L"\\inner\\y.dll"), std::string("system"));
+  EXPECT_TRUE(FolderExists(decoy + L"\\inner"));
+  EXPECT_FALSE(FileExists(game_ + L"\\own.dll"));  // the game's own file still goes
+}
+
 TEST_F(Uninstall, EmptiedFolderGoesAndMissingFolderIsNoFailure) {
   ASSERT_TRUE(WriteTestFile(game_ + L"\\norvane.exe", "x"));
   ASSERT_TRUE(test::WriteState(game_, {{"norvane.exe", 1}}));

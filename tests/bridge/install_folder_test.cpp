@@ -17,7 +17,8 @@ TEST(NormalizeInstallFolder, CleansWhatPlayersType) {
 TEST(NormalizeInstallFolder, RefusesWhatIsNoAbsoluteFolder) {
   for (const wchar_t* bad : {L"", L"  \"\" ", L"D:", L"Games\\Norvane", L"C:\\Games\\a:b", L"1:\\Games",
                              L"C:Games", L"\\Games", L"C:\\Games\\N?", L"C:\\Games\\N*", L"C:\\a<b",
-                             L"C:\\a>b", L"C:\\a|b", L"C:\\a\"b", L"C:\\a\tb", L"C:\\a\x01" L"b"}) {
+                             L"C:\\a>b", L"C:\\a|b", L"C:\\a\"b", L"C:\\a\tb", L"C:\\a\x01" L"b",
+                             L"\\\\\\", L"\\\\\\share"}) {
     EXPECT_EQ(NormalizeInstallFolder(bad), L"") << bad;
   }
 }

@@ -22,7 +22,9 @@ std::wstring NormalizeInstallFolder(std::wstring_view text) {
   std::wstring folder(text);
   for (wchar_t& c : folder)
     if (c == L'/') c = L'\\';
-  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  // A blank before a trailing separator would stay at the end, and Windows
+  // drops it from the folder it creates: blanks and separators go together.
+  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L' ')) folder.pop_back();
 
   const bool driveForm = folder.size() >= 3 && std::iswalpha(static_cast<wint_t>(folder[0])) &&
                          folder[1] == L':' && folder[2] == L'\\';

@@ -9,6 +9,8 @@ TEST(NormalizeInstallFolder, CleansWhatPlayersType) {
   EXPECT_EQ(NormalizeInstallFolder(L"\"C:/Games/Norvane/\"  "), L"C:\\Games\\Norvane");
   EXPECT_EQ(NormalizeInstallFolder(L"  D:\\Spiele\\Norvane\\\\\\"), L"D:\\Spiele\\Norvane");
   EXPECT_EQ(NormalizeInstallFolder(L"D:\\"), L"D:\\Norvane");
+  EXPECT_EQ(NormalizeInstallFolder(L"D:\\Games \\ \\"), L"D:\\Games");
+  EXPECT_EQ(NormalizeInstallFolder(L"\\\\srv\\x) \\"), L"\\\\srv\\x)");
   EXPECT_EQ(NormalizeInstallFolder(L"d:/"), L"d:\\Norvane");
   EXPECT_EQ(NormalizeInstallFolder(L"\\\\server\\share\\Norvane"), L"\\\\server\\share\\Norvane");
   EXPECT_EQ(NormalizeInstallFolder(L"E:\\Caf\u00e9 \u65e5\u672c"), L"E:\\Caf\u00e9 \u65e5\u672c");

@@ -51,7 +51,10 @@ std::wstring SystemFolder() {
   return std::wstring(buffer, length);
 }
 
-// Runs once the launcher has exited: the copy cannot delete itself while it runs.
+// Runs once the launcher has exited: the copy cannot delete itself while it
+// runs. The interpreter reads its input from a pipe whose writing end stays
+// in this process until it ends, so it waits for that end (see
+// BuildDeferredDeleteCommand).
 bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folder) {
   const std::wstring system = SystemFolder();
   const std::wstring interpreter = InterpreterPath(system);
@@ -59,17 +62,30 @@ bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folde
   std::vector<wchar_t> commandLine(line.begin(), line.end());
   commandLine.push_back(L'\0');
 
+  // Both ends are created not inheritable; only the reading end is then
+  // handed down, so no other child can ever hold the writing end.
+  UniqueKernelHandle readEnd;
+  UniqueKernelHandle writeEnd;
+  if (!CreatePipe(readEnd.put(), writeEnd.put(), nullptr, 0) ||
+      !SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
+    return false;
+  }
+
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = SW_HIDE;
+  startup.hStdInput = readEnd.get();
   PROCESS_INFORMATION info{};
   const bool started = CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr,
-                                      FALSE, CREATE_NO_WINDOW, nullptr,
+                                      TRUE, CREATE_NO_WINDOW, nullptr,
                                       system.empty() ? nullptr : system.c_str(), &startup, &info);
   if (started) {
     UniqueKernelHandle process(info.hProcess);
     UniqueKernelHandle thread(info.hThread);
+    // On purpose never closed: the system closes it when this process ends,
+    // and that is the interpreter's signal.
+    static_cast<void>(writeEnd.release());
   }
   // The launcher must not hold the game folder as its current directory, or
   // rmdir cannot remove it.

@@ -361,5 +361,20 @@ TEST_F(Uninstall, RunningFromTheCopyLeavesItToTheInterpreter) {
   EXPECT_FALSE(FolderExists(game_));
 }
 
+// The launcher shows its result box after starting the deferred delete and
+// may stay up well past any fixed wait: the copy still goes once it ends.
+TEST_F(Uninstall, TheCopyGoesOnceTheLauncherHasReallyEnded) {
+  ASSERT_TRUE(WriteTestFile(game_ + L"\\norvane.exe", "x"));
+  ASSERT_TRUE(test::WriteState(game_, {{"norvane.exe", 1}}));
+  const std::wstring copy = game_ + L"\\Norvane-Launcher.exe";
+  ASSERT_TRUE(test::CopyHelperTo(copy));
+  ASSERT_TRUE(WriteTestFile(copy + L".old", "old"));
+  EXPECT_EQ(test::RunAndWait(copy, L"--remove-then-wait \"" + game_ + L"\" 6000"), 0);
+  for (int i = 0; i < 200 && FolderExists(game_); ++i) Sleep(50);
+  EXPECT_FALSE(FileExists(copy));
+  EXPECT_FALSE(FileExists(copy + L".old"));
+  EXPECT_FALSE(FolderExists(game_));
+}
+
 }  // namespace
 }  // namespace nv

@@ -74,7 +74,13 @@ std::int64_t FreeBytesOrUnknown(const std::wstring& folder) {
              : static_cast<std::int64_t>(free);
 }
 
+// One check at a time: the page may repeat checkdeps as often as it likes,
+// and each would otherwise start another detached thread. A request while
+// one runs is answered by that one.
+std::atomic<bool> depsCheckRunning{false};
+
 void CheckPrerequisitesInBackground() {
+  if (depsCheckRunning.exchange(true)) return;
   try {
     std::thread([] {
       // Detection touches no shared state; the outbox takes the answer.
@@ -82,9 +88,11 @@ void CheckPrerequisitesInBackground() {
         ReportPrerequisites(ListPrerequisites());
       } catch (...) {
       }
+      depsCheckRunning = false;
     }).detach();
   } catch (...) {
     // No thread: the page keeps its "Checking..." until the next deps message.
+    depsCheckRunning = false;
   }
 }
 

@@ -1,4 +1,5 @@
 #include "bridge/command_dispatcher.h"
+#include "bridge/command_dispatcher_testing.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "net/transfer.h"
+#include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "sync/fs_helpers.h"
 #include "sync/unique_handle.h"

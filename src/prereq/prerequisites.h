@@ -43,12 +43,4 @@ bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* valueNa
 // The folder installers are downloaded to: %TEMP%\Norvane.
 std::wstring PrerequisiteDownloadFolder();
 
-// How installers are fetched: the single-URL resumable download. Tests may
-// put their own in; nullptr puts the real one back.
-using InstallerDownload = bool (*)(std::string_view url, const std::wstring& target,
-                                   TransferProgress& transfer, const std::atomic<bool>* stop);
-void SetInstallerDownloadForTesting(InstallerDownload download);
-// How many further one-second waits RunInstaller makes (1800 in production).
-void SetInstallerWaitLimitForTesting(std::uint32_t waits);
-
 }  // namespace nv

@@ -80,7 +80,7 @@ bool IsInstalled(std::wstring_view folder) {
   if (folder.empty()) return false;
   const std::wstring normalised = NormalizeFolder(folder);
   return IsRegularFile(LongPath(JoinPath(normalised, kGameExeName))) &&
-         IsRegularFile(LongPath(JoinPath(normalised, kStateFileName)));
+         IsRegularFile(LongPath(JoinGamePath(normalised, kFileStateName)));
 }
 
 bool RegisterInstall(std::wstring_view folderText, bool desktopShortcut) {

@@ -144,7 +144,7 @@ void RemoveGameFiles(const std::wstring& folder, bool& ok) {
     AddParentFolders(entry.path, folders);
   }
 
-  const std::wstring stateFile = JoinPath(folder, kStateFileName);
+  const std::wstring stateFile = JoinGamePath(folder, kFileStateName);
   DeleteFileRetrying(stateFile);
   DeleteFileRetrying(stateFile + L".tmp");
 

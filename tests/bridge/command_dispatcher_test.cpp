@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "bridge/command_dispatcher.h"
+#include "bridge/command_dispatcher_testing.h"
 #include "bridge/nv_api.h"
 #include "jobs/job_engine.h"
 #include "support/page_recorder.h"

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "support/registry_cleanup.h"
 #include "sync/fs_helpers.h"

@@ -124,6 +124,15 @@ class Uninstall : public ::testing::Test {
     EXPECT_FALSE(test::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Norvane"));
   }
 
+  // One recorded game file, the launcher copy (the stand-in program) and its
+  // ".old" sibling.
+  void PlaceGameAndCopy(const std::wstring& copy) {
+    ASSERT_TRUE(WriteTestFile(game_ + L"\\norvane.exe", "x"));
+    ASSERT_TRUE(test::WriteState(game_, {{"norvane.exe", 1}}));
+    ASSERT_TRUE(test::CopyHelperTo(copy));
+    ASSERT_TRUE(WriteTestFile(copy + L".old", "old"));
+  }
+
   TempFolder root_;
   std::wstring game_;
 };
@@ -346,11 +355,8 @@ TEST_F(Uninstall, LockedRecordedFileIsScheduledAndCounts) {
 }
 
 TEST_F(Uninstall, RunningFromTheCopyLeavesItToTheInterpreter) {
-  ASSERT_TRUE(WriteTestFile(game_ + L"\\norvane.exe", "x"));
-  ASSERT_TRUE(test::WriteState(game_, {{"norvane.exe", 1}}));
   const std::wstring copy = game_ + L"\\Norvane-Launcher.exe";
-  ASSERT_TRUE(test::CopyHelperTo(copy));
-  ASSERT_TRUE(WriteTestFile(copy + L".old", "old"));
+  PlaceGameAndCopy(copy);
   EXPECT_EQ(test::RunAndWait(copy, L"--remove \"" + game_ + L"\""), 0);
   EXPECT_FALSE(FileExists(game_ + L"\\norvane.exe"));
   // The hidden interpreter removes the copy, its sibling and the folder
@@ -364,11 +370,8 @@ TEST_F(Uninstall, RunningFromTheCopyLeavesItToTheInterpreter) {
 // The launcher shows its result box after starting the deferred delete and
 // may stay up well past any fixed wait: the copy still goes once it ends.
 TEST_F(Uninstall, TheCopyGoesOnceTheLauncherHasReallyEnded) {
-  ASSERT_TRUE(WriteTestFile(game_ + L"\\norvane.exe", "x"));
-  ASSERT_TRUE(test::WriteState(game_, {{"norvane.exe", 1}}));
   const std::wstring copy = game_ + L"\\Norvane-Launcher.exe";
-  ASSERT_TRUE(test::CopyHelperTo(copy));
-  ASSERT_TRUE(WriteTestFile(copy + L".old", "old"));
+  PlaceGameAndCopy(copy);
   EXPECT_EQ(test::RunAndWait(copy, L"--remove-then-wait \"" + game_ + L"\" 6000"), 0);
   for (int i = 0; i < 200 && FolderExists(game_); ++i) Sleep(50);
   EXPECT_FALSE(FileExists(copy));

@@ -28,9 +28,10 @@ std::wstring NormalizeInstallFolder(std::wstring_view text) {
 
   const bool driveForm = folder.size() >= 3 && std::iswalpha(static_cast<wint_t>(folder[0])) &&
                          folder[1] == L':' && folder[2] == L'\\';
-  // A UNC path names its server: three backslashes alone are no folder.
+  // A UNC path names its server, which starts with neither a separator nor
+  // a blank: three backslashes alone are no folder.
   const bool uncForm = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\' &&
-                       folder[2] != L'\\';
+                       folder[2] != L'\\' && folder[2] != L' ';
   if (!driveForm && !uncForm) return {};
   for (std::size_t i = 0; i < folder.size(); ++i) {
     if (IsForbidden(folder[i]) || (folder[i] == L':' && i != 1)) return {};

@@ -20,7 +20,7 @@ TEST(NormalizeInstallFolder, RefusesWhatIsNoAbsoluteFolder) {
   for (const wchar_t* bad : {L"", L"  \"\" ", L"D:", L"Games\\Norvane", L"C:\\Games\\a:b", L"1:\\Games",
                              L"C:Games", L"\\Games", L"C:\\Games\\N?", L"C:\\Games\\N*", L"C:\\a<b",
                              L"C:\\a>b", L"C:\\a|b", L"C:\\a\"b", L"C:\\a\tb", L"C:\\a\x01" L"b",
-                             L"\\\\\\", L"\\\\\\share"}) {
+                             L"\\\\\\", L"\\\\\\share", L"\\\\ \\"}) {
     EXPECT_EQ(NormalizeInstallFolder(bad), L"") << bad;
   }
 }

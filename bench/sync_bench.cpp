@@ -241,7 +241,7 @@ int Memory(std::size_t entries) {
   std::printf("memory: %zu-entry manifest (%zu KiB text, valid %d) and state file (%zu entries "
               "loaded): peak working set %.1f MB (target <= 64 MB); %.1f MB at the start (the "
               "process under Wine)\n",
-              entries, manifestBytes / 1024, manifest.valid ? 1 : 0, state.entries.size(),
+              entries, manifestBytes / 1024, manifest.valid ? 1 : 0, state.entries().size(),
               PeakWorkingSetMB(), baseline);
   DeleteFileW((folder + L"\\launcher_state.txt").c_str());
   RemoveDirectoryW(folder.c_str());

@@ -14,6 +14,14 @@ if(WIN32)
       _WIN32_WINNT=0x0A00 WINVER=0x0A00 NTDDI_VERSION=0x0A000006)
   # One self-contained executable: no MinGW runtime DLLs next to it.
   set(NV_PLATFORM_LINK_FLAGS -static -static-libgcc -static-libstdc++)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # The shipped 32-bit launcher stays within 2 GiB on purpose: every parser
+    # of outside text is bounded to a small multiple of its input and running
+    # out of memory is a result, so more address space would only hide a
+    # regression; and addresses above 2 GiB would be a configuration no test
+    # runs, in a process that also hosts shell extensions (the folder picker).
+    list(APPEND NV_PLATFORM_LINK_FLAGS -Wl,--disable-large-address-aware)
+  endif()
 else()
   set(NV_PLATFORM_DEFINES)
   set(NV_PLATFORM_LINK_FLAGS)

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer entry points (manifest, file state, game data list,
-# launcher manifest, news documents) with clang and runs each for a short while (NV_FUZZ_SECONDS, 20 by default) from the seeds in
-# tests/fuzz/corpus. A crash leaves its input in build/fuzz/.
+# Builds every libFuzzer entry point (tests/<subsystem>/<name>_fuzz.cpp) with
+# clang and runs each for a short while (NV_FUZZ_SECONDS, 15 by default) from
+# its seeds in tests/fuzz/corpus/<name>. A crash leaves its input in build/fuzz/.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
-seconds="${NV_FUZZ_SECONDS:-20}"
+seconds="${NV_FUZZ_SECONDS:-15}"
 out="build/fuzz"
 passed=0
 failed=0
@@ -17,7 +17,8 @@ if ! cmake -S tests/fuzz -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/de
   exit 1
 fi
 
-for name in manifest file_state data_ini launcher_manifest news_message; do
+for source in tests/*/*_fuzz.cpp; do
+  name="$(basename "$source" _fuzz.cpp)"
   corpus="$out/corpus/$name"
   mkdir -p "$corpus"
   cp -n tests/fuzz/corpus/"$name"/* "$corpus"/ 2>/dev/null

@@ -1,4 +1,5 @@
 #include "bridge/command_dispatcher.h"
+#include "bridge/command_dispatcher_testing.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -67,7 +68,13 @@ std::optional<std::wstring> ShowFolderPicker() {
   return std::wstring(path.get());
 }
 
+// One check at a time: the page may repeat checkdeps as often as it likes,
+// and each would otherwise start another detached thread. A request while
+// one runs is answered by that one.
+std::atomic<bool> depsCheckRunning{false};
+
 void CheckPrerequisitesInBackground() {
+  if (depsCheckRunning.exchange(true)) return;
   try {
     std::thread([] {
       // Detection touches no shared state; the outbox takes the answer.
@@ -75,9 +82,11 @@ void CheckPrerequisitesInBackground() {
         ReportPrerequisites(ListPrerequisites());
       } catch (...) {
       }
+      depsCheckRunning = false;
     }).detach();
   } catch (...) {
     // No thread: the page keeps its "Checking..." until the next deps message.
+    depsCheckRunning = false;
   }
 }
 

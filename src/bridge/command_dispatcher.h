@@ -18,11 +18,4 @@ void PickInstallFolder();
 // the file manager. Anything else is ignored.
 void OpenExternal(const std::wstring& target);
 
-// Seams for tests: what ShellExecuteW would open, and what the folder picker
-// would return (nothing: cancelled). nullptr puts the real ones back.
-using ExternalOpener = void (*)(const std::wstring& target);
-void SetExternalOpenerForTesting(ExternalOpener opener);
-using FolderPicker = std::optional<std::wstring> (*)();
-void SetFolderPickerForTesting(FolderPicker picker);
-
 }  // namespace nv

@@ -4,6 +4,7 @@
 #include <deque>
 #include <map>
 
+#include "bridge/delivery_testing.h"
 #include "bridge/nv_api.h"
 #include "bridge/progress_state.h"
 

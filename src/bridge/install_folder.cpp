@@ -22,11 +22,16 @@ std::wstring NormalizeInstallFolder(std::wstring_view text) {
   std::wstring folder(text);
   for (wchar_t& c : folder)
     if (c == L'/') c = L'\\';
-  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  // A blank before a trailing separator would stay at the end, and Windows
+  // drops it from the folder it creates: blanks and separators go together.
+  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L' ')) folder.pop_back();
 
   const bool driveForm = folder.size() >= 3 && std::iswalpha(static_cast<wint_t>(folder[0])) &&
                          folder[1] == L':' && folder[2] == L'\\';
-  const bool uncForm = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\';
+  // A UNC path names its server, which starts with neither a separator nor
+  // a blank: three backslashes alone are no folder.
+  const bool uncForm = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\' &&
+                       folder[2] != L'\\' && folder[2] != L' ';
   if (!driveForm && !uncForm) return {};
   for (std::size_t i = 0; i < folder.size(); ++i) {
     if (IsForbidden(folder[i]) || (folder[i] == L':' && i != 1)) return {};

@@ -204,8 +204,6 @@ bool HasWebView();
 // function, swapped atomically: producers on other threads may be running.
 using OutboxWake = void (*)();
 void SetOutboxWake(OutboxWake wake);
-// Back to the start state: no cache, nothing pending, page not ready.
-void ResetDelivery();
 
 // ---------------------------------------------------------------------------
 // Reports (any thread unless noted)

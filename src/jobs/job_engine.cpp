@@ -91,15 +91,29 @@ bool StartJob(std::int32_t jobId, const JobArgument& argument) {
   }
 }
 
+// The job boundary's last word must not throw in turn (out of memory is the
+// likely reason it is speaking at all): then the page hears nothing more,
+// and the worker still ends the job normally.
+namespace {
+
+void ReportUnexpectedError(const char* what) noexcept {
+  try {
+    ReportError(what ? std::string("Unexpected error: ") + what : std::string("Unexpected error."));
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 void RunJob(std::int32_t jobId, const JobArgument& argument) {
   try {
     if (jobId >= 1 && jobId <= kJobCount) {
       if (JobFunction job = Jobs().jobs[jobId]) job(argument);
     }
   } catch (const std::exception& e) {
-    ReportError(std::string("Unexpected error: ") + e.what());
+    ReportUnexpectedError(e.what());
   } catch (...) {
-    ReportError("Unexpected error.");
+    ReportUnexpectedError(nullptr);
   }
 
   if (jobId != kJobPlay && jobId != kJobUninstall && !status.installDir.empty()) {

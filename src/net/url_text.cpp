@@ -153,6 +153,10 @@ std::vector<std::string> ParseMirrorList(std::string_view text) {
         std::string base = TrimBaseUrl(line);
         if (std::find(mirrors.begin(), mirrors.end(), base) == mirrors.end())
           mirrors.push_back(std::move(base));
+        // Every file may try each mirror in turn, so a longer list is never
+        // of use; without the cap a hostile list would cost memory and the
+        // duplicate test time by the square of its length.
+        if (mirrors.size() == kMaxMirrors) break;
       }
     }
     if (lineEnd == std::string_view::npos) break;

@@ -43,6 +43,8 @@ void StripUtf8Bom(std::string& text);
 
 // The base URLs listed in a mirrors.txt body, in file order, each trimmed and
 // listed once (exact comparison). Only http:// and https:// lines count.
+// The first kMaxMirrors distinct ones are kept.
+inline constexpr std::size_t kMaxMirrors = 32;
 std::vector<std::string> ParseMirrorList(std::string_view text);
 
 // Shuffles the list in place with mt19937 seeded with seed: for i from 1 to

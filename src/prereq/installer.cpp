@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "net/transfer.h"
+#include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "sync/fs_helpers.h"
 #include "sync/unique_handle.h"
@@ -21,6 +22,13 @@ bool DownloadInstaller(const std::string& url, const std::wstring& target, Trans
 }
 
 void DeleteInstaller(const std::wstring& path) { DeleteFileW(path.c_str()); }
+
+// Read and execute stay possible (the signature check, the process start);
+// writing, renaming and deleting do not while the handle lives.
+UniqueFile HoldInstaller(const std::wstring& path) {
+  return UniqueFile(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 }  // namespace
 
@@ -93,10 +101,27 @@ bool InstallPrerequisite(std::string_view id, TransferProgress& transfer,
   CreateDirectoryW(folder.c_str(), nullptr);  // an existing folder is fine
   const std::wstring installer = folder + L"\\" + row->fileName;
 
+  // The folder is the user's own temporary folder, which the unelevated half
+  // of the same user can write: the installer is held open without write or
+  // delete sharing from its signature check until its process has started,
+  // so the file that runs is the file that was checked.
+  UniqueFile held;
   // A leftover from an earlier run is used only while its signature holds.
-  if (IsRegularFile(installer) && !IsSignedByMicrosoft(installer)) DeleteInstaller(installer);
+  if (IsRegularFile(installer)) {
+    held = HoldInstaller(installer);
+    if (!held || !IsSignedByMicrosoft(installer, held.get())) {
+      held.reset();
+      DeleteInstaller(installer);
+      // A file that failed the check is never started, even when it cannot
+      // be deleted (read-only, locked): it would only be run again.
+      if (IsRegularFile(installer)) {
+        report(DamagedDownloadSentence(*row));
+        return false;
+      }
+    }
+  }
 
-  if (!IsRegularFile(installer)) {
+  if (!held) {
     report(DownloadingSentence(*row));
     transfer.bytes_done = 0;
     transfer.bytes_total = 0;
@@ -105,7 +130,9 @@ bool InstallPrerequisite(std::string_view id, TransferProgress& transfer,
       report(DownloadFailedSentence(*row));
       return false;
     }
-    if (!IsSignedByMicrosoft(installer)) {
+    held = HoldInstaller(installer);
+    if (!held || !IsSignedByMicrosoft(installer, held.get())) {
+      held.reset();
       DeleteInstaller(installer);
       report(DamagedDownloadSentence(*row));
       return false;
@@ -116,7 +143,10 @@ bool InstallPrerequisite(std::string_view id, TransferProgress& transfer,
   report(InstallingSentence(*row));
   std::uint32_t exitCode = 0;
   std::uint32_t startError = 0;
-  if (!RunInstaller(installer, row->arguments, exitCode, startError, stop, report, row->name)) {
+  const bool started =
+      RunInstaller(installer, row->arguments, exitCode, startError, stop, report, row->name);
+  held.reset();
+  if (!started) {
     report(StartFailedSentence(*row, startError));
     return false;
   }

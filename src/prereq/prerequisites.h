@@ -33,7 +33,8 @@ bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::
                   const ReportCallback& report, std::string_view displayName);
 
 // Authenticode-valid and signed by a certificate whose name says Microsoft.
-bool IsSignedByMicrosoft(const std::wstring& path);
+// With file (an open handle of path), that very file is checked.
+bool IsSignedByMicrosoft(const std::wstring& path, HANDLE file = INVALID_HANDLE_VALUE);
 
 // A REG_SZ or REG_EXPAND_SZ value of at most 255 characters (not expanded).
 bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* valueName, REGSAM view,
@@ -41,13 +42,5 @@ bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* valueNa
 
 // The folder installers are downloaded to: %TEMP%\Norvane.
 std::wstring PrerequisiteDownloadFolder();
-
-// How installers are fetched: the single-URL resumable download. Tests may
-// put their own in; nullptr puts the real one back.
-using InstallerDownload = bool (*)(std::string_view url, const std::wstring& target,
-                                   TransferProgress& transfer, const std::atomic<bool>* stop);
-void SetInstallerDownloadForTesting(InstallerDownload download);
-// How many further one-second waits RunInstaller makes (1800 in production).
-void SetInstallerWaitLimitForTesting(std::uint32_t waits);
 
 }  // namespace nv

@@ -27,19 +27,21 @@ class TrustState {
 
 }  // namespace
 
-bool IsSignedByMicrosoft(const std::wstring& path) {
+bool IsSignedByMicrosoft(const std::wstring& path, HANDLE file) {
   // The launcher runs elevated: an installer runs only when Authenticode
   // says the file is intact and a Microsoft certificate signed it. Revocation
   // is not checked online (the machine may be offline), only cached.
-  WINTRUST_FILE_INFO file{};
-  file.cbStruct = sizeof file;
-  file.pcwszFilePath = path.c_str();
+  WINTRUST_FILE_INFO fileInfo{};
+  fileInfo.cbStruct = sizeof fileInfo;
+  fileInfo.pcwszFilePath = path.c_str();
+  // The open file itself is checked, not whatever the name points to now.
+  if (file != INVALID_HANDLE_VALUE) fileInfo.hFile = file;
   WINTRUST_DATA data{};
   data.cbStruct = sizeof data;
   data.dwUIChoice = WTD_UI_NONE;
   data.fdwRevocationChecks = WTD_REVOKE_NONE;
   data.dwUnionChoice = WTD_CHOICE_FILE;
-  data.pFile = &file;
+  data.pFile = &fileInfo;
   data.dwStateAction = WTD_STATEACTION_VERIFY;
   data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;

@@ -29,14 +29,24 @@ struct FileStateEntry {
   std::string sha256;      // 64 lower-case hex characters, or empty
 };
 
-struct FileState {
+// The entries and their path index change only through the functions of
+// sync/file_state.h, which keep the two in step: nothing outside can reorder,
+// drop or rename an entry behind the index's back.
+class FileState {
+ public:
   std::string version;  // the client content version last completely verified
-  std::vector<FileStateEntry> entries;  // new entries are appended
-  // Path -> position, kept by FindFileStateEntry and RecordFileState
-  // (sync/file_state.h): an open-addressing table of position + 1 (0 = free)
-  // hashed over entries[position].path, so no path is stored twice; a state
+
+  // In the order they were recorded; new entries are appended.
+  const std::vector<FileStateEntry>& entries() const { return entries_; }
+
+ private:
+  friend class FileStateEditor;
+
+  std::vector<FileStateEntry> entries_;
+  // Path -> position: an open-addressing table of position + 1 (0 = free)
+  // hashed over entries_[position].path, so no path is stored twice; a state
   // of 100,000 files costs 1 MB here instead of a copy of every path.
-  std::vector<std::uint32_t> index;
+  std::vector<std::uint32_t> index_;
 };
 
 }  // namespace nv

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <new>
 
 #include "sync/fs_helpers.h"
 #include "sync/unique_handle.h"
@@ -21,9 +22,7 @@ std::wstring StatePath(std::wstring_view folder) {
   return JoinGamePath(folder, kFileStateName);
 }
 
-}  // namespace
-
-FileState LoadFileState(std::wstring_view folder) {
+FileState LoadFileStateOrThrow(std::wstring_view folder) {
   UniqueFile file(OpenFileRetrying(StatePath(folder), GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL));
@@ -47,8 +46,19 @@ FileState LoadFileState(std::wstring_view folder) {
   return reader.Finish();
 }
 
-bool SaveFileState(std::wstring_view folder, const FileState& state) {
-  const std::string text = FormatFileState(state);
+}  // namespace
+
+FileState LoadFileState(std::wstring_view folder) {
+  try {
+    return LoadFileStateOrThrow(folder);
+  } catch (const std::bad_alloc&) {
+    // The 32-bit launcher ran out of address space: like a damaged state,
+    // everything is checked again.
+    return {};
+  }
+}
+
+bool SaveFileState(std::wstring_view folder, const FileState& state) try {
   const std::wstring target = StatePath(folder);
   const std::wstring temporary = target + L".tmp";
   if (!CreateParentDirectories(temporary)) return false;
@@ -58,17 +68,18 @@ bool SaveFileState(std::wstring_view folder, const FileState& state) {
     UniqueFile file(OpenFileRetrying(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL));
     if (!file) return false;
-    written = true;
-    std::size_t done = 0;
-    while (done < text.size()) {
-      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kPiece, text.size() - done));
-      DWORD put = 0;
-      if (!WriteFile(file.get(), text.data() + done, want, &put, nullptr) || put == 0) {
-        written = false;
-        break;
+    // Written as it is formatted, 4 MiB at a time: the text of a large state
+    // is never held whole beside its entries.
+    written = FormatFileStateInPieces(state, kPiece, [&](std::string_view text) {
+      std::size_t done = 0;
+      while (done < text.size()) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kPiece, text.size() - done));
+        DWORD put = 0;
+        if (!WriteFile(file.get(), text.data() + done, want, &put, nullptr) || put == 0) return false;
+        done += put;
       }
-      done += put;
-    }
+      return true;
+    });
     // The data must be on disk before the name points at it, or a power cut
     // right after the move could leave an empty state file behind.
     if (written && !FlushFileBuffers(file.get())) written = false;
@@ -89,6 +100,9 @@ bool SaveFileState(std::wstring_view folder, const FileState& state) {
   }
   if (!moved) DeleteFileW(LongPath(temporary).c_str());
   return moved;
+} catch (const std::bad_alloc&) {
+  DeleteFileW(LongPath(StatePath(folder) + L".tmp").c_str());
+  return false;
 }
 
 }  // namespace nv

@@ -26,6 +26,11 @@ bool SaveFileState(std::wstring_view folder, const FileState& state);
 // break a rule; FormatFileState writes what ParseFileState reads back equal.
 FileState ParseFileState(std::string_view text);
 std::string FormatFileState(const FileState& state);
+// FormatFileState's text handed to write in pieces of about pieceBytes (whole
+// lines), so a large state is never in memory twice, as entries and as text.
+// False as soon as write says false.
+bool FormatFileStateInPieces(const FileState& state, std::size_t pieceBytes,
+                             const std::function<bool(std::string_view piece)>& write);
 
 // ParseFileState for text that arrives in pieces (the file read 4 MiB at a
 // time), so the whole text is never in memory at once. Lines may straddle
@@ -39,14 +44,17 @@ class FileStateReader {
 
  private:
   void AddLine(std::string_view line);
+  void EndLine();
 
   FileState state_;
   std::string pending_;  // the start of a line whose end has not come yet
+  std::size_t pendingBytes_ = 0;  // its length so far, counted up to just past the limit
   bool firstLine_ = true;
 };
 
-// Lookups and updates that keep the path index in step with the entries.
-FileStateEntry* FindFileStateEntry(FileState& state, const std::string& path);
+// Lookups and updates that keep the path index in step with the entries. The
+// entry found is read-only: its path is the index's key.
+const FileStateEntry* FindFileStateEntry(const FileState& state, const std::string& path);
 // Updates the entry for path (keeping its place) or appends a new one.
 void RecordFileState(FileState& state, const std::string& path, std::int64_t size,
                      std::int64_t mtime, std::string sha256);

@@ -69,4 +69,16 @@ std::wstring JoinGamePath(std::wstring_view folder, std::string_view relativeUtf
   return JoinGamePathWide(folder, FromUtf8(relativeUtf8));
 }
 
+bool CrossesReparsePoint(std::wstring_view folder, std::string_view relative) {
+  for (std::size_t i = 0; i < relative.size(); ++i) {
+    if ((relative[i] != '/' && relative[i] != '\\') || i == 0) continue;
+    const DWORD attributes =
+        GetFileAttributesW(LongPath(JoinGamePath(folder, relative.substr(0, i))).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // nothing exists below it
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  }
+  return false;
+}
+
 }  // namespace nv

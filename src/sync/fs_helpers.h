@@ -38,6 +38,16 @@ bool IsRegularFile(std::wstring_view path);
 // Joins a manifest path (UTF-8, '/' separators) onto the game folder.
 std::wstring JoinGamePath(std::wstring_view folder, std::string_view relativeUtf8);
 
+// True when a folder on the way from the game folder to relative (UTF-8, '/'
+// or '\' separators) is a reparse point: a junction or symbolic link. The
+// launcher runs elevated and the game folder is often writable by every
+// user, so a planted link (say "data" -> a system folder) would turn a
+// delete or a download below it into one outside the game folder. Only the
+// folders are looked at, not the last name: a link in the place of a file is
+// itself what a delete removes. A relative path that ends in a separator is
+// checked down to that folder itself. The game folder itself may be a link.
+bool CrossesReparsePoint(std::wstring_view folder, std::string_view relative);
+
 // Free bytes available to the caller on the volume of path, measured on its
 // nearest existing folder. kUnknownFreeBytes when it cannot be measured.
 inline constexpr std::uint64_t kUnknownFreeBytes = ~std::uint64_t{0};

@@ -1,6 +1,7 @@
 #include "sync/line_syntax.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace nv {
 
@@ -11,24 +12,17 @@ std::string_view TrimLineEnd(std::string_view line) {
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
-  if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
   std::vector<std::string_view> lines;
-  // One allocation for the whole list: a 100,000-line manifest would
-  // otherwise pass through every doubling on its way.
-  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    lines.push_back(TrimLineEnd(text.substr(0, end)));
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-  }
+  ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
   return lines;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view line, char separator) {
+std::vector<std::string_view> SplitFields(std::string_view line, char separator,
+                                          std::size_t maxFields) {
   std::vector<std::string_view> fields;
   for (;;) {
     const std::size_t end = line.find(separator);
-    if (end == std::string_view::npos) {
+    if (end == std::string_view::npos || fields.size() == maxFields) {
       fields.push_back(line);
       return fields;
     }

@@ -3,6 +3,7 @@
 // fields split at '|', the decimal rule and the path rule. Pure text rules.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,11 +20,25 @@ std::string_view TrimLineEnd(std::string_view line);
 // The lines of text, in order: a leading UTF-8 byte order mark is skipped,
 // lines end at LF, and every line loses its trailing run of CR, blank and tab.
 // Empty lines are kept (the caller skips them with the '#' comments); leading
-// blanks stay. The views point into text.
+// blanks stay. The views point into text. The parsers walk the lines with
+// ForEachLine: a list of them would cost 8 to 16 bytes for every line break,
+// many times the text for a hostile file of nothing but line breaks.
+template <class Visit>
+void ForEachLine(std::string_view text, Visit&& visit) {
+  if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    visit(TrimLineEnd(text.substr(0, end)));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+}
 std::vector<std::string_view> SplitLines(std::string_view text);
 
 // Every field between separators, empty ones included: "a||b|" gives four.
-std::vector<std::string_view> SplitFields(std::string_view line, char separator);
+// At most maxFields + 1 fields: the last then holds the rest of the line, so
+// a line of nothing but separators costs no more than a line too long.
+std::vector<std::string_view> SplitFields(std::string_view line, char separator,
+                                          std::size_t maxFields = static_cast<std::size_t>(-1));
 
 // 1 to 18 ASCII digits (leading zeros allowed), nothing else. 18 digits keep
 // every accepted value below 2^63, so it also fits the signed fields.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -54,16 +55,19 @@ bool RemoveCaseDuplicates(std::vector<ManifestEntry>& entries) {
 
 }  // namespace
 
-ContentManifest ParseManifest(std::string_view text) {
+namespace {
+
+ContentManifest ParseManifestLines(std::string_view text) {
   ContentManifest manifest;
   std::int64_t count = -1;  // no "count" line
   bool failed = false;
 
-  const std::vector<std::string_view> lines = SplitLines(text);
-  manifest.entries.reserve(lines.size());
-  for (std::string_view line : lines) {
-    if (line.empty() || line.front() == '#') continue;
-    const auto fields = SplitFields(line, '|');
+  // No room is reserved from the number of lines: a hostile file of nothing
+  // but line breaks would reserve an entry for each. Entries grow with the
+  // lines that really are entries (each at least 68 bytes of text).
+  ForEachLine(text, [&](std::string_view line) {
+    if (line.empty() || line.front() == '#') return;
+    const auto fields = SplitFields(line, '|', 4);
     if (fields.size() == 2) {
       const std::string_view key = fields[0];
       if (key == "version") {
@@ -78,17 +82,17 @@ ContentManifest ParseManifest(std::string_view text) {
           manifest.total = *value;
         }
       }
-      continue;
+      return;
     }
     if (fields.size() != 3 && fields.size() != 4) {
       failed = true;
-      continue;
+      return;
     }
     const auto size = ParseDecimal(fields[1]);
     auto sha256 = ParseSha256(fields[2]);
     if (!IsValidContentPath(fields[0]) || !size || !sha256) {
       failed = true;
-      continue;
+      return;
     }
     ManifestEntry entry;
     entry.path.assign(fields[0]);
@@ -96,12 +100,24 @@ ContentManifest ParseManifest(std::string_view text) {
     entry.sha256 = std::move(*sha256);
     entry.userFile = fields.size() == 4 && fields[3].find('u') != std::string_view::npos;
     manifest.entries.push_back(std::move(entry));
-  }
+  });
 
   if (RemoveCaseDuplicates(manifest.entries)) failed = true;
   manifest.valid = !failed && !manifest.version.empty() && !manifest.entries.empty() &&
                    (count < 0 || count == static_cast<std::int64_t>(manifest.entries.size()));
   return manifest;
+}
+
+}  // namespace
+
+ContentManifest ParseManifest(std::string_view text) {
+  try {
+    return ParseManifestLines(text);
+  } catch (const std::bad_alloc&) {
+    // Out of memory (the 32-bit launcher has 2 GiB of address space): the
+    // manifest counts as unusable, so the next mirror is asked.
+    return {};
+  }
 }
 
 }  // namespace nv

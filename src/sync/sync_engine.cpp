@@ -115,7 +115,9 @@ SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadI
 
     const std::wstring target = JoinGamePath(folder, item.path);
     bool ok = false;
-    if (CreateParentDirectories(target)) {
+    // A planted link on the way would turn the write into one outside the
+    // game folder: a local file error for this file instead.
+    if (!CrossesReparsePoint(folder, item.path) && CreateParentDirectories(target)) {
       ok = Download(mirrorList, item.setPrefix + "files/" + item.sha256, target,
                     static_cast<std::int64_t>(item.size), item.sha256);
     }

@@ -17,27 +17,42 @@ bool IsAllDigits(std::string_view text) {
   return true;
 }
 
-struct ListLine {
-  std::string_view text;  // as read, without its CR
-  bool entry = false;
-  bool missingHd = false;
-  std::string value;
-};
-
 // Lines split at LF with one trailing CR dropped; a final LF adds no line.
-std::vector<std::string_view> SplitListLines(std::string_view text) {
-  std::vector<std::string_view> lines;
+template <class Visit>
+void ForEachListLine(std::string_view text, Visit&& visit) {
   std::size_t start = 0;
   while (start < text.size()) {
     const std::size_t lf = text.find('\n', start);
     const std::size_t end = lf == std::string_view::npos ? text.size() : lf;
     std::string_view line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
+    visit(line);
     if (lf == std::string_view::npos) break;
     start = lf + 1;
   }
-  return lines;
+}
+
+// Walks the lines with the section they are in; entry tells whether a line
+// is a numbered entry of [data], with its trimmed value.
+template <class Visit>
+void ForEachDataLine(std::string_view text, Visit&& visit) {
+  std::string section;
+  ForEachListLine(text, [&](std::string_view raw) {
+    const std::string trimmed = TrimBlanks(raw);
+    bool entry = false;
+    std::string value;
+    if (!trimmed.empty() && trimmed.front() == '[') {
+      section = AsciiLower(trimmed);
+    } else if (section == "[data]") {
+      const std::size_t equals = trimmed.find('=');
+      if (equals != std::string::npos && equals > 0 &&
+          IsAllDigits(TrimBlanks(std::string_view(trimmed).substr(0, equals)))) {
+        entry = true;
+        value = TrimBlanks(std::string_view(trimmed).substr(equals + 1));
+      }
+    }
+    visit(raw, entry, value);
+  });
 }
 
 }  // namespace
@@ -72,33 +87,18 @@ DataListPlan PlanClientDataList(std::string_view text,
   const std::string_view ending = crlf ? "\r\n" : "\n";
   const bool endsWithLf = !text.empty() && text.back() == '\n';
 
-  std::vector<ListLine> lines;
-  std::string section;
+  // Two walks over the text instead of a list of its lines: a list would
+  // cost tens of bytes for every line break of a file of nothing else. The
+  // first asks about each HD entry (once), the second writes.
+  std::vector<bool> missing;  // per HD entry, in file order
   bool sawHd = false;
   bool anyMissing = false;
-  for (std::string_view raw : SplitListLines(text)) {
-    ListLine line;
-    line.text = raw;
-    const std::string trimmed = TrimBlanks(raw);
-    if (!trimmed.empty() && trimmed.front() == '[') {
-      section = AsciiLower(trimmed);
-    } else if (section == "[data]") {
-      const std::size_t equals = trimmed.find('=');
-      if (equals != std::string::npos && equals > 0 &&
-          IsAllDigits(TrimBlanks(std::string_view(trimmed).substr(0, equals)))) {
-        line.entry = true;
-        line.value = TrimBlanks(std::string_view(trimmed).substr(equals + 1));
-        if (IsHdArchiveName(line.value)) {
-          sawHd = true;
-          if (isMissing(line.value)) {
-            line.missingHd = true;
-            anyMissing = true;
-          }
-        }
-      }
-    }
-    lines.push_back(std::move(line));
-  }
+  ForEachDataLine(text, [&](std::string_view, bool entry, const std::string& value) {
+    if (!entry || !IsHdArchiveName(value)) return;
+    sawHd = true;
+    missing.push_back(isMissing(value));
+    if (missing.back()) anyMissing = true;
+  });
 
   if (!sawHd) return plan;
   if (!anyMissing) {
@@ -110,19 +110,20 @@ DataListPlan PlanClientDataList(std::string_view text,
   std::string& out = plan.reducedText;
   out.reserve(text.size());
   std::size_t number = 0;
+  std::size_t hd = 0;
   bool first = true;
-  for (const ListLine& line : lines) {
-    if (line.missingHd) continue;
+  ForEachDataLine(text, [&](std::string_view raw, bool entry, const std::string& value) {
+    if (entry && IsHdArchiveName(value) && missing[hd++]) return;
     if (!first) out += ending;
     first = false;
-    if (line.entry) {
+    if (entry) {
       out += std::to_string(number++);
       out += '=';
-      out += line.value;
+      out += value;
     } else {
-      out += line.text;
+      out += raw;
     }
-  }
+  });
   if (endsWithLf) out += ending;
   return plan;
 }

@@ -80,7 +80,7 @@ bool IsInstalled(std::wstring_view folder) {
   if (folder.empty()) return false;
   const std::wstring normalised = NormalizeFolder(folder);
   return IsRegularFile(LongPath(JoinPath(normalised, kGameExeName))) &&
-         IsRegularFile(LongPath(JoinPath(normalised, kStateFileName)));
+         IsRegularFile(LongPath(JoinGamePath(normalised, kFileStateName)));
 }
 
 bool RegisterInstall(std::wstring_view folderText, bool desktopShortcut) {
@@ -123,7 +123,7 @@ bool RegisterInstall(std::wstring_view folderText, bool desktopShortcut) {
 
   const FileState state = LoadFileState(folder);
   std::uint64_t total = FileSizeOf(copy);
-  for (const FileStateEntry& entry : state.entries) {
+  for (const FileStateEntry& entry : state.entries()) {
     // Saturating: a damaged state file must not wrap the sum round to a small size.
     const std::uint64_t size = entry.size > 0 ? static_cast<std::uint64_t>(entry.size) : 0;
     total = size > UINT64_MAX - total ? UINT64_MAX : total + size;

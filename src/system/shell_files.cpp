@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sync/fs_helpers.h"
+#include "sync/retry.h"
 #include "sync/unique_handle.h"
 
 namespace nv {
@@ -75,13 +76,16 @@ bool DeleteFileRetrying(std::wstring_view path) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
   if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-  for (int attempt = 1; attempt <= kDeleteAttempts; ++attempt) {
-    if (DeleteFileW(target.c_str())) return true;
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return true;
-    if (!IsLockedError(error)) break;
-    Sleep(kDeletePauseMs);
-  }
+  const TryResult deleted = RetryWhileLocked(
+      kDeleteAttempts,
+      [&] {
+        if (DeleteFileW(target.c_str())) return TryResult::kDone;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return TryResult::kDone;
+        return IsLockedError(error) ? TryResult::kLocked : TryResult::kFailed;
+      },
+      [] { Sleep(kDeletePauseMs); });
+  if (deleted == TryResult::kDone) return true;
   // Still held (the game, a scanner): Windows removes it at the next restart.
   return MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }

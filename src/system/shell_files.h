@@ -11,7 +11,6 @@
 namespace nv {
 
 inline constexpr wchar_t kGameExeName[] = L"norvane.exe";
-inline constexpr wchar_t kStateFileName[] = L"launcher_state.txt";
 inline constexpr wchar_t kLauncherCopyName[] = L"Norvane-Launcher.exe";
 inline constexpr wchar_t kGameIconName[] = L"norvane.ico";
 inline constexpr wchar_t kShortcutName[] = L"Norvane.lnk";

@@ -51,7 +51,10 @@ std::wstring SystemFolder() {
   return std::wstring(buffer, length);
 }
 
-// Runs once the launcher has exited: the copy cannot delete itself while it runs.
+// Runs once the launcher has exited: the copy cannot delete itself while it
+// runs. The interpreter reads its input from a pipe whose writing end stays
+// in this process until it ends, so it waits for that end (see
+// BuildDeferredDeleteCommand).
 bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folder) {
   const std::wstring system = SystemFolder();
   const std::wstring interpreter = InterpreterPath(system);
@@ -59,17 +62,30 @@ bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folde
   std::vector<wchar_t> commandLine(line.begin(), line.end());
   commandLine.push_back(L'\0');
 
+  // Both ends are created not inheritable; only the reading end is then
+  // handed down, so no other child can ever hold the writing end.
+  UniqueKernelHandle readEnd;
+  UniqueKernelHandle writeEnd;
+  if (!CreatePipe(readEnd.put(), writeEnd.put(), nullptr, 0) ||
+      !SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
+    return false;
+  }
+
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = SW_HIDE;
+  startup.hStdInput = readEnd.get();
   PROCESS_INFORMATION info{};
   const bool started = CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr,
-                                      FALSE, CREATE_NO_WINDOW, nullptr,
+                                      TRUE, CREATE_NO_WINDOW, nullptr,
                                       system.empty() ? nullptr : system.c_str(), &startup, &info);
   if (started) {
     UniqueKernelHandle process(info.hProcess);
     UniqueKernelHandle thread(info.hThread);
+    // On purpose never closed: the system closes it when this process ends,
+    // and that is the interpreter's signal.
+    static_cast<void>(writeEnd.release());
   }
   // The launcher must not hold the game folder as its current directory, or
   // rmdir cannot remove it.
@@ -113,10 +129,14 @@ bool IsProtectedOnDisk(const std::wstring& folder, const std::wstring& full) {
 void RemoveGameFiles(const std::wstring& folder, bool& ok) {
   const FileState state = LoadFileState(folder);
   std::set<std::string> folders;
-  for (const FileStateEntry& entry : state.entries) {
+  for (const FileStateEntry& entry : state.entries()) {
     // A damaged or hostile state file must never reach outside the game folder.
     if (!IsSafeRelativePath(entry.path)) continue;
     if (IsScreenshotPath(entry.path)) continue;
+    // A folder on the way that is a junction or symbolic link (planted by
+    // anyone who can write the game folder) leads outside it: what lies
+    // behind it is not ours to delete.
+    if (CrossesReparsePoint(folder, entry.path)) continue;
     const std::wstring full = JoinGamePath(folder, entry.path);
     if (IsProtectedOnDisk(folder, full)) continue;
     if (!DeleteFileRetrying(full)) ok = false;
@@ -124,11 +144,14 @@ void RemoveGameFiles(const std::wstring& folder, bool& ok) {
     AddParentFolders(entry.path, folders);
   }
 
-  const std::wstring stateFile = JoinPath(folder, kStateFileName);
+  const std::wstring stateFile = JoinGamePath(folder, kFileStateName);
   DeleteFileRetrying(stateFile);
   DeleteFileRetrying(stateFile + L".tmp");
 
   for (const std::string& relative : DeepestFirst(folders)) {
+    // A linked folder (or one below a link) stays: removing it could reach
+    // an empty folder elsewhere.
+    if (CrossesReparsePoint(folder, relative + "/")) continue;
     RemoveDirectoryW(LongPath(JoinGamePath(folder, relative)).c_str());  // only when empty
   }
 

@@ -68,14 +68,17 @@ std::wstring InterpreterPath(std::wstring_view systemFolder) {
 
 std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstring_view copyPath,
                                         std::wstring_view folder) {
-  // ping waits about two seconds (three echo requests to the local host) so
-  // the launcher has exited and released its own executable before del runs;
-  // rmdir without /s removes the game folder only when it is empty by then.
+  // The interpreter's input is a pipe whose other end only the launcher
+  // holds: "set /p" waits on it until the launcher has really ended (the
+  // system closes that end with the process), however long its result box
+  // stays up. ping then waits about one second (two echo requests to the
+  // local host) for the executable to be released before del runs; rmdir
+  // without /s removes the game folder only when it is empty by then.
   std::wstring line;
   line += L'"';
   line += interpreter;
   line += L'"';
-  line += L" /c ping 127.0.0.1 -n 3 > nul & del /f /q ";
+  line += L" /c set /p nv= & ping 127.0.0.1 -n 2 > nul & del /f /q ";
   line += L'"';
   line += copyPath;
   line += L"\" \"";

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "bridge/command_dispatcher.h"
+#include "bridge/command_dispatcher_testing.h"
 #include "bridge/nv_api.h"
 #include "jobs/job_engine.h"
 #include "support/page_recorder.h"
@@ -239,6 +240,23 @@ TEST_F(DispatcherTest, CheckdepsAnswersFromAnotherThread) {
   ASSERT_TRUE(window.PumpUntil([&] { return !Events().empty(); }));
   EXPECT_EQ(test::MessageType(Events()[0]), "deps");
   EXPECT_NE(Events()[0].find("\"id\":\"vcredist\""), std::string::npos);
+}
+
+// A page that repeats checkdeps gets one check at a time, not a thread per
+// request; a request after the check has answered starts the next one.
+TEST_F(DispatcherTest, RepeatedCheckdepsRunOneCheckAtATime) {
+  for (int i = 0; i < 50; ++i) DispatchCommand(L"checkdeps");
+  ASSERT_TRUE(window.PumpUntil([&] { return !Events().empty(); }));
+  window.Pump(1500);
+  const auto answers = [&] {
+    std::size_t n = 0;
+    for (const std::string& e : Events()) n += test::MessageType(e) == "deps";
+    return n;
+  };
+  EXPECT_LE(answers(), 2u);
+  const std::size_t before = answers();
+  Send(L"checkdeps");
+  EXPECT_TRUE(window.PumpUntil([&] { return answers() > before; }));
 }
 
 }  // namespace

@@ -9,6 +9,8 @@ TEST(NormalizeInstallFolder, CleansWhatPlayersType) {
   EXPECT_EQ(NormalizeInstallFolder(L"\"C:/Games/Norvane/\"  "), L"C:\\Games\\Norvane");
   EXPECT_EQ(NormalizeInstallFolder(L"  D:\\Spiele\\Norvane\\\\\\"), L"D:\\Spiele\\Norvane");
   EXPECT_EQ(NormalizeInstallFolder(L"D:\\"), L"D:\\Norvane");
+  EXPECT_EQ(NormalizeInstallFolder(L"D:\\Games \\ \\"), L"D:\\Games");
+  EXPECT_EQ(NormalizeInstallFolder(L"\\\\srv\\x) \\"), L"\\\\srv\\x)");
   EXPECT_EQ(NormalizeInstallFolder(L"d:/"), L"d:\\Norvane");
   EXPECT_EQ(NormalizeInstallFolder(L"\\\\server\\share\\Norvane"), L"\\\\server\\share\\Norvane");
   EXPECT_EQ(NormalizeInstallFolder(L"E:\\Caf\u00e9 \u65e5\u672c"), L"E:\\Caf\u00e9 \u65e5\u672c");
@@ -17,7 +19,8 @@ TEST(NormalizeInstallFolder, CleansWhatPlayersType) {
 TEST(NormalizeInstallFolder, RefusesWhatIsNoAbsoluteFolder) {
   for (const wchar_t* bad : {L"", L"  \"\" ", L"D:", L"Games\\Norvane", L"C:\\Games\\a:b", L"1:\\Games",
                              L"C:Games", L"\\Games", L"C:\\Games\\N?", L"C:\\Games\\N*", L"C:\\a<b",
-                             L"C:\\a>b", L"C:\\a|b", L"C:\\a\"b", L"C:\\a\tb", L"C:\\a\x01" L"b"}) {
+                             L"C:\\a>b", L"C:\\a|b", L"C:\\a\"b", L"C:\\a\tb", L"C:\\a\x01" L"b",
+                             L"\\\\\\", L"\\\\\\share", L"\\\\ \\"}) {
     EXPECT_EQ(NormalizeInstallFolder(bad), L"") << bad;
   }
 }

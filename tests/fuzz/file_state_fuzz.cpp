@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
   const nv::FileState pieces = reader.Finish();
   if (nv::FormatFileState(pieces) != nv::FormatFileState(state)) std::abort();
   const nv::FileState back = nv::ParseFileState(nv::FormatFileState(state));
-  if (back.version != state.version || back.entries.size() != state.entries.size()) std::abort();
-  for (std::size_t i = 0; i < state.entries.size(); ++i) {
-    const auto &a = state.entries[i], &b = back.entries[i];
+  if (back.version != state.version || back.entries().size() != state.entries().size()) std::abort();
+  for (std::size_t i = 0; i < state.entries().size(); ++i) {
+    const auto &a = state.entries()[i], &b = back.entries()[i];
     if (a.path != b.path || a.size != b.size || a.mtime != b.mtime || a.sha256 != b.sha256) std::abort();
   }
   return 0;

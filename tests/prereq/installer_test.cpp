@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "support/registry_cleanup.h"
 #include "support/temp_folder.h"

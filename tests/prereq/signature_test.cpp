@@ -8,9 +8,11 @@
 #include <fstream>
 #include <vector>
 
+#include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "support/registry_cleanup.h"
 #include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
 
 namespace nv {
 namespace {
@@ -172,6 +174,46 @@ TEST_F(SignedInstallFlow, DamagedOrForeignDownloadsNeverRun) {
     EXPECT_FALSE(IsRegularFile(Installer(L"dxwebsetup.exe")));
   }
   EXPECT_FALSE(IsRegularFile(record)) << "an untrusted installer was started";
+}
+
+// A leftover that fails the check and cannot be deleted (here another
+// program holds it without delete sharing) is never started.
+TEST_F(SignedInstallFlow, AFailedLeftoverThatCannotBeDeletedNeverRuns) {
+  const std::wstring record = PrerequisiteDownloadFolder() + L"\\ran.txt";
+  DeleteFileW(record.c_str());
+  ScopedEnv recordTo(L"NV_STANDIN_RECORD", record.c_str());
+  const std::wstring installer = Installer(L"dxwebsetup.exe");
+  ASSERT_TRUE(CopyFileW(Signed(L"unsigned.exe").c_str(), installer.c_str(), FALSE));
+  {
+    UniqueFile locked(CreateFileW(installer.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locked);
+    EXPECT_FALSE(Install("directx"));
+    EXPECT_EQ(reports.back(), "The DirectX 9.0c Runtime download is damaged. Please try again.");
+  }
+  EXPECT_FALSE(IsRegularFile(record)) << "an installer that failed its check was started";
+  DeleteFileW(record.c_str());
+}
+
+// From the check until the process has started, the installer can be read
+// and run but not rewritten, replaced or deleted.
+TEST_F(SignedInstallFlow, TheCheckedInstallerCannotBeSwappedBeforeItRuns) {
+  const std::wstring installer = Installer(L"dxwebsetup.exe");
+  bool tried = false;
+  DWORD writeError = 0;
+  bool deleted = true;
+  InstallPrerequisite("directx", transfer, stop, [&](const std::string& line) {
+    if (line.rfind("Installing", 0) != 0) return;
+    tried = true;
+    UniqueFile writer(CreateFileW(installer.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    writeError = writer ? 0 : GetLastError();
+    deleted = DeleteFileW(installer.c_str()) != 0;
+  });
+  ASSERT_TRUE(tried);
+  EXPECT_EQ(writeError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(deleted);
 }
 
 }  // namespace

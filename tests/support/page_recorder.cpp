@@ -1,5 +1,6 @@
 #include "support/page_recorder.h"
 
+#include "bridge/delivery_testing.h"
 #include "bridge/nv_api.h"
 
 namespace nv::test {

@@ -40,7 +40,10 @@ void RemoveTree(const std::wstring& path) {
       const std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
       const std::wstring child = path + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A planted link: remove the link, keep its target's files.
+        if (!RemoveDirectoryW(LongPath(child).c_str())) DeleteFileW(LongPath(child).c_str());
+      } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(child);
       } else {
         SetFileAttributesW(LongPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -50,6 +53,53 @@ void RemoveTree(const std::wstring& path) {
   }
   find.reset();
   RemoveDirectoryW(longPath.c_str());
+}
+
+namespace {
+
+// Wine's own export that gives the Unix name of a Windows path; absent on
+// Windows. The result is freed with HeapFree on the process heap.
+std::string UnixName(const std::wstring& path) {
+  using Function = char*(CDECL*)(LPCWSTR);
+  const auto function = reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!function) return {};
+  char* name = function(path.c_str());
+  if (!name) return {};
+  std::string out(name);
+  HeapFree(GetProcessHeap(), 0, name);
+  return out;
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace
+
+bool PlantFolderLink(const std::wstring& link, const std::wstring& target) {
+  const std::string unixTarget = UnixName(target);
+  const std::string unixLink = UnixName(link);
+  if (unixTarget.empty() || unixLink.empty()) {
+    CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    return IsReparsePoint(link);
+  }
+  // Wine starts a Unix program named by its Windows path.
+  std::wstring line = L"ln -s \"" + FromUtf8(unixTarget) + L"\" \"" + FromUtf8(unixLink) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(L"Z:\\bin\\ln", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    return false;
+  }
+  UniqueKernelHandle process(info.hProcess);
+  UniqueKernelHandle thread(info.hThread);
+  WaitForSingleObject(process.get(), 30000);
+  // The process handle of a Unix program may signal before the link shows.
+  for (int i = 0; i < 50 && !IsReparsePoint(link); ++i) Sleep(100);
+  return IsReparsePoint(link);
 }
 
 }  // namespace nv::test

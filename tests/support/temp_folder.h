@@ -23,7 +23,14 @@ class TempFolder {
 
 // Writes bytes to a file (creating it), true on success.
 bool WriteTestFile(const std::wstring& path, std::string_view bytes);
-// Removes a folder tree (long paths included).
+// Removes a folder tree (long paths included). A linked folder inside it
+// loses the link only, never what it points to.
 void RemoveTree(const std::wstring& path);
+
+// Makes link a symbolic link to the folder target; true when the link is in
+// place and reported as a reparse point. Under Wine the link is made on the
+// Unix side (ln -s), which Wine reports as a reparse point; on Windows,
+// CreateSymbolicLinkW (needs the right to create links).
+bool PlantFolderLink(const std::wstring& link, const std::wstring& target);
 
 }  // namespace nv::test

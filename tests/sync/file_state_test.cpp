@@ -43,26 +43,26 @@ TEST(FileStateFile, SaveThenLoadIntoAFolderNotYetThere) {
             INVALID_FILE_ATTRIBUTES);
   const FileState back = LoadFileState(folder);
   EXPECT_EQ(back.version, "v1");
-  ASSERT_EQ(back.entries.size(), 2u);
-  EXPECT_EQ(back.entries[0].sha256, kHashA);
-  EXPECT_EQ(back.entries[1].mtime, 133500000000000001);
+  ASSERT_EQ(back.entries().size(), 2u);
+  EXPECT_EQ(back.entries()[0].sha256, kHashA);
+  EXPECT_EQ(back.entries()[1].mtime, 133500000000000001);
 
   // Saving again replaces the whole file.
   ASSERT_TRUE(SaveFileState(folder, FileState{}));
-  EXPECT_EQ(LoadFileState(folder).entries.size(), 0u);
+  EXPECT_EQ(LoadFileState(folder).entries().size(), 0u);
   EXPECT_EQ(LoadFileState(folder).version, "");
 }
 
 TEST(FileStateFile, MissingDamagedOrHugeFilesGiveWhatCanBeRead) {
   test::TempFolder temp;
-  EXPECT_TRUE(LoadFileState(temp.path()).entries.empty());
+  EXPECT_TRUE(LoadFileState(temp.path()).entries().empty());
 
   ASSERT_TRUE(test::WriteTestFile(temp / L"launcher_state.txt",
                                   "version|3\nok|1|2|\nbroken|1|2|zz\n\xff\xfe|1|2|\n"));
   const FileState partial = LoadFileState(temp.path());
   EXPECT_EQ(partial.version, "3");
-  ASSERT_EQ(partial.entries.size(), 2u);  // 0xFF 0xFE is an allowed path byte pair
-  EXPECT_EQ(partial.entries[0].path, "ok");
+  ASSERT_EQ(partial.entries().size(), 2u);  // 0xFF 0xFE is an allowed path byte pair
+  EXPECT_EQ(partial.entries()[0].path, "ok");
 
   // 256 MiB or more is not a state file of ours: not even read.
   {
@@ -75,7 +75,7 @@ TEST(FileStateFile, MissingDamagedOrHugeFilesGiveWhatCanBeRead) {
     ASSERT_TRUE(SetEndOfFile(file.get()));
   }
   const FileState huge = LoadFileState(temp.path());
-  EXPECT_TRUE(huge.entries.empty());
+  EXPECT_TRUE(huge.entries().empty());
   EXPECT_EQ(huge.version, "");
 }
 
@@ -90,11 +90,11 @@ TEST(FileStateFile, LargeStateReadAcrossPieces) {
   ASSERT_TRUE(SaveFileState(temp.path(), state));
   FileState back = LoadFileState(temp.path());
   EXPECT_EQ(back.version, "big");
-  ASSERT_EQ(back.entries.size(), state.entries.size());
-  for (std::size_t i = 0; i < state.entries.size(); ++i) {
-    ASSERT_EQ(back.entries[i].path, state.entries[i].path) << i;
-    ASSERT_EQ(back.entries[i].mtime, state.entries[i].mtime) << i;
-    ASSERT_EQ(back.entries[i].sha256, state.entries[i].sha256) << i;
+  ASSERT_EQ(back.entries().size(), state.entries().size());
+  for (std::size_t i = 0; i < state.entries().size(); ++i) {
+    ASSERT_EQ(back.entries()[i].path, state.entries()[i].path) << i;
+    ASSERT_EQ(back.entries()[i].mtime, state.entries()[i].mtime) << i;
+    ASSERT_EQ(back.entries()[i].sha256, state.entries()[i].sha256) << i;
   }
   ASSERT_NE(FindFileStateEntry(back, "data/folder0/file69937"), nullptr);
   EXPECT_EQ(FindFileStateEntry(back, "data/folder0/file69937")->size, 69937);

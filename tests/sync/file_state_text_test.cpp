@@ -26,17 +26,17 @@ TEST(FileStateText, RoundTripKeepsOrderAndEmptyHashes) {
 
   FileState back = ParseFileState(text);
   EXPECT_EQ(back.version, "2024.1");
-  ASSERT_EQ(back.entries.size(), 3u);
+  ASSERT_EQ(back.entries().size(), 3u);
   for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(back.entries[i].path, state.entries[i].path);
-    EXPECT_EQ(back.entries[i].size, state.entries[i].size);
-    EXPECT_EQ(back.entries[i].mtime, state.entries[i].mtime);
-    EXPECT_EQ(back.entries[i].sha256, state.entries[i].sha256);
-    EXPECT_EQ(FindFileStateEntry(back, back.entries[i].path),
-              &back.entries[i]);
+    EXPECT_EQ(back.entries()[i].path, state.entries()[i].path);
+    EXPECT_EQ(back.entries()[i].size, state.entries()[i].size);
+    EXPECT_EQ(back.entries()[i].mtime, state.entries()[i].mtime);
+    EXPECT_EQ(back.entries()[i].sha256, state.entries()[i].sha256);
+    EXPECT_EQ(FindFileStateEntry(back, back.entries()[i].path),
+              &back.entries()[i]);
   }
   EXPECT_EQ(FormatFileState(back), text);
-  EXPECT_EQ(ParseFileState(FormatFileState(FileState{})).entries.size(), 0u);
+  EXPECT_EQ(ParseFileState(FormatFileState(FileState{})).entries().size(), 0u);
 }
 
 TEST(FileStateText, DamagedLinesAreSkippedOneByOne) {
@@ -57,31 +57,31 @@ TEST(FileStateText, DamagedLinesAreSkippedOneByOne) {
       "good/three|5|6|\n";
   const FileState state = ParseFileState(text);
   EXPECT_EQ(state.version, "7");
-  ASSERT_EQ(state.entries.size(), 3u);
-  EXPECT_EQ(state.entries[0].path, "good/one");
-  EXPECT_EQ(state.entries[1].path, "good/two");
-  EXPECT_EQ(state.entries[1].sha256, kHashB);  // lowered
-  EXPECT_EQ(state.entries[2].path, "good/three");
-  EXPECT_EQ(state.entries[2].size, 5);
-  EXPECT_EQ(state.entries[2].mtime, 6);
-  EXPECT_TRUE(state.entries[2].sha256.empty());
+  ASSERT_EQ(state.entries().size(), 3u);
+  EXPECT_EQ(state.entries()[0].path, "good/one");
+  EXPECT_EQ(state.entries()[1].path, "good/two");
+  EXPECT_EQ(state.entries()[1].sha256, kHashB);  // lowered
+  EXPECT_EQ(state.entries()[2].path, "good/three");
+  EXPECT_EQ(state.entries()[2].size, 5);
+  EXPECT_EQ(state.entries()[2].mtime, 6);
+  EXPECT_TRUE(state.entries()[2].sha256.empty());
 }
 
 TEST(FileStateText, RepeatedPathReplacesInPlace) {
   const FileState state = ParseFileState("a|1|1|" + kHashA + "\nb|2|2|\na|3|3|" + kHashB + "\n");
-  ASSERT_EQ(state.entries.size(), 2u);
-  EXPECT_EQ(state.entries[0].path, "a");
-  EXPECT_EQ(state.entries[0].size, 3);
-  EXPECT_EQ(state.entries[0].sha256, kHashB);
-  EXPECT_EQ(state.entries[1].path, "b");
+  ASSERT_EQ(state.entries().size(), 2u);
+  EXPECT_EQ(state.entries()[0].path, "a");
+  EXPECT_EQ(state.entries()[0].size, 3);
+  EXPECT_EQ(state.entries()[0].sha256, kHashB);
+  EXPECT_EQ(state.entries()[1].path, "b");
   // The key is exact: another case is another entry.
-  EXPECT_EQ(ParseFileState("a|1|1|\nA|1|1|\n").entries.size(), 2u);
+  EXPECT_EQ(ParseFileState("a|1|1|\nA|1|1|\n").entries().size(), 2u);
 }
 
 TEST(FileStateText, IndexFindsEveryEntryThroughGrowth) {
   FileState state;
   for (int i = 0; i < 5000; ++i) RecordFileState(state, "f/" + std::to_string(i), i, i, "");
-  ASSERT_EQ(state.entries.size(), 5000u);
+  ASSERT_EQ(state.entries().size(), 5000u);
   for (int i = 0; i < 5000; ++i) {
     const FileStateEntry* e = FindFileStateEntry(state, "f/" + std::to_string(i));
     ASSERT_NE(e, nullptr) << i;
@@ -89,24 +89,25 @@ TEST(FileStateText, IndexFindsEveryEntryThroughGrowth) {
   }
   EXPECT_EQ(FindFileStateEntry(state, "f/5000"), nullptr);
   EXPECT_EQ(FindFileStateEntry(state, "F/1"), nullptr);  // exact, case-sensitive key
-  // Entries put in by hand, without the table, are found too.
+  // A fresh state is indexed from its first entry on.
   FileState manual;
-  manual.entries.push_back({"a", 1, 2, ""});
-  manual.entries.push_back({"b", 3, 4, ""});
+  EXPECT_EQ(FindFileStateEntry(manual, "a"), nullptr);
+  RecordFileState(manual, "a", 1, 2, "");
+  RecordFileState(manual, "b", 3, 4, "");
   ASSERT_NE(FindFileStateEntry(manual, "b"), nullptr);
   EXPECT_EQ(FindFileStateEntry(manual, "b")->size, 3);
   RecordFileState(manual, "a", 9, 9, "");
-  EXPECT_EQ(manual.entries.size(), 2u);
+  EXPECT_EQ(manual.entries().size(), 2u);
 }
 
 void ExpectSameState(const FileState& a, const FileState& b, const std::string& what) {
   EXPECT_EQ(a.version, b.version) << what;
-  ASSERT_EQ(a.entries.size(), b.entries.size()) << what;
-  for (std::size_t i = 0; i < a.entries.size(); ++i) {
-    EXPECT_EQ(a.entries[i].path, b.entries[i].path) << what;
-    EXPECT_EQ(a.entries[i].size, b.entries[i].size) << what;
-    EXPECT_EQ(a.entries[i].mtime, b.entries[i].mtime) << what;
-    EXPECT_EQ(a.entries[i].sha256, b.entries[i].sha256) << what;
+  ASSERT_EQ(a.entries().size(), b.entries().size()) << what;
+  for (std::size_t i = 0; i < a.entries().size(); ++i) {
+    EXPECT_EQ(a.entries()[i].path, b.entries()[i].path) << what;
+    EXPECT_EQ(a.entries()[i].size, b.entries()[i].size) << what;
+    EXPECT_EQ(a.entries()[i].mtime, b.entries()[i].mtime) << what;
+    EXPECT_EQ(a.entries()[i].sha256, b.entries()[i].sha256) << what;
   }
 }
 
@@ -120,8 +121,8 @@ TEST(FileStateText, ReaderInPiecesEqualsTheWholeText) {
       "a/b|5|6|\t \r\n"
       "last|7|8|" + kHashB;  // no LF at the end
   const FileState whole = ParseFileState(text);
-  ASSERT_EQ(whole.entries.size(), 3u);
-  EXPECT_EQ(whole.entries[1].path, "\xEF\xBB\xBF" "bom-led");
+  ASSERT_EQ(whole.entries().size(), 3u);
+  EXPECT_EQ(whole.entries()[1].path, "\xEF\xBB\xBF" "bom-led");
   // Every way of cutting the text in two and in three pieces.
   for (std::size_t i = 0; i <= text.size(); ++i) {
     FileStateReader two(text.size());
@@ -142,7 +143,7 @@ TEST(FileStateText, ReaderInPiecesEqualsTheWholeText) {
   ExpectSameState(bytes.Finish(), whole, "byte by byte");
   FileStateReader markOnly;
   markOnly.Add("\xEF\xBB\xBF");
-  EXPECT_TRUE(markOnly.Finish().entries.empty());
+  EXPECT_TRUE(markOnly.Finish().entries().empty());
 }
 
 TEST(FileStateText, RecordFindAndInvalidate) {
@@ -151,10 +152,10 @@ TEST(FileStateText, RecordFindAndInvalidate) {
   RecordFileState(state, "x", 5, 6, kHashA);
   RecordFileState(state, "y", 1, 1, kHashB);
   RecordFileState(state, "x", 7, 8, kHashB);
-  ASSERT_EQ(state.entries.size(), 2u);
-  FileStateEntry* x = FindFileStateEntry(state, "x");
+  ASSERT_EQ(state.entries().size(), 2u);
+  const FileStateEntry* x = FindFileStateEntry(state, "x");
   ASSERT_NE(x, nullptr);
-  EXPECT_EQ(x, &state.entries[0]);
+  EXPECT_EQ(x, &state.entries()[0]);
   EXPECT_EQ(x->size, 7);
   EXPECT_EQ(x->sha256, kHashB);
   InvalidateFileState(state, "x");
@@ -162,7 +163,7 @@ TEST(FileStateText, RecordFindAndInvalidate) {
   EXPECT_EQ(x->mtime, 0);
   EXPECT_TRUE(x->sha256.empty());
   InvalidateFileState(state, "missing");  // no entry: nothing added
-  EXPECT_EQ(state.entries.size(), 2u);
+  EXPECT_EQ(state.entries().size(), 2u);
 }
 
 TEST(FileStateText, UnreadableEntriesAreNotWritten) {
@@ -173,8 +174,8 @@ TEST(FileStateText, UnreadableEntriesAreNotWritten) {
   RecordFileState(state, "bad\npath", 1, 2, "");
   const FileState back = ParseFileState(FormatFileState(state));
   EXPECT_EQ(back.version, "");
-  ASSERT_EQ(back.entries.size(), 1u);
-  EXPECT_EQ(back.entries[0].path, "ok");
+  ASSERT_EQ(back.entries().size(), 1u);
+  EXPECT_EQ(back.entries()[0].path, "ok");
 }
 
 TEST(FileStateText, RemovedEntriesLeaveNoStalePositions) {
@@ -183,18 +184,45 @@ TEST(FileStateText, RemovedEntriesLeaveNoStalePositions) {
     RecordFileState(state, (i % 4 == 0 ? "hd/" : "data/") + std::to_string(i), i, i, "");
   EXPECT_EQ(RemoveFileStateEntries(state, [](const std::string& p) { return p.rfind("hd/", 0) == 0; }),
             10u);
-  ASSERT_EQ(state.entries.size(), 30u);
-  EXPECT_EQ(state.entries.front().path, "data/1");
+  ASSERT_EQ(state.entries().size(), 30u);
+  EXPECT_EQ(state.entries().front().path, "data/1");
   EXPECT_EQ(FindFileStateEntry(state, "hd/0"), nullptr);
   EXPECT_EQ(FindFileStateEntry(state, "hd/36"), nullptr);
   // The last entry moved forward: a stale table would point past the end.
-  FileStateEntry* last = FindFileStateEntry(state, "data/39");
+  const FileStateEntry* last = FindFileStateEntry(state, "data/39");
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(last->size, 39);
   RecordFileState(state, "hd/0", 7, 7, "");
-  EXPECT_EQ(state.entries.size(), 31u);
+  EXPECT_EQ(state.entries().size(), 31u);
   EXPECT_EQ(FindFileStateEntry(state, "hd/0")->size, 7);
   EXPECT_EQ(RemoveFileStateEntries(state, [](const std::string&) { return false; }), 0u);
+}
+
+// Anything that could reorder, drop or rename an entry without the index
+// knowing: the entry list itself, the index, or a path reached through a lookup.
+template <class T>
+concept EntriesEditableFromOutside =
+    requires(T& t) { t.entries.clear(); } || requires(T& t) { t.entries().clear(); } ||
+    requires(T& t) { t.index.clear(); };
+template <class T>
+concept PathEditableThroughLookup =
+    requires(T& t, const std::string& p) { FindFileStateEntry(t, p)->path = p; };
+
+TEST(FileStateText, IndexCannotBeBrokenFromOutside) {
+  EXPECT_FALSE(EntriesEditableFromOutside<FileState>);
+  EXPECT_FALSE(PathEditableThroughLookup<FileState>);
+  // Copies and moves carry the index with the entries.
+  FileState state;
+  for (int i = 0; i < 100; ++i) RecordFileState(state, "p/" + std::to_string(i), i, i, "");
+  FileState copy = state;
+  RemoveFileStateEntries(state, [](const std::string& p) { return p.size() == 3; });
+  FileState moved = std::move(copy);
+  ASSERT_NE(FindFileStateEntry(moved, "p/5"), nullptr);
+  EXPECT_EQ(FindFileStateEntry(moved, "p/5")->size, 5);
+  EXPECT_EQ(FindFileStateEntry(state, "p/5"), nullptr);
+  ASSERT_NE(FindFileStateEntry(state, "p/99"), nullptr);
+  EXPECT_EQ(FindFileStateEntry(state, "p/99")->size, 99);
+  EXPECT_EQ(state.entries().size(), 90u);
 }
 
 }  // namespace

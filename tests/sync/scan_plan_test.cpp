@@ -183,7 +183,7 @@ TEST(ScanPlan, StopBeforeTheFirstPassQueriesNothing) {
   FileState state;
   EXPECT_TRUE(ScanWithProbe(Manifest({{"a", 1, Hash('a')}}), state, false, &disk.stop, probe).empty());
   EXPECT_EQ(queries, 0);
-  EXPECT_TRUE(state.entries.empty());
+  EXPECT_TRUE(state.entries().empty());
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(ScanFiles, SecondScanOfAnUnchangedFolderHashesNothing) {
 
   // As at the next start: the state comes back from disk.
   inst.state() = LoadFileState(inst.folder());
-  ASSERT_EQ(inst.state().entries.size(), 3u);
+  ASSERT_EQ(inst.state().entries().size(), 3u);
   EXPECT_EQ(inst.Scan(), V{});
   EXPECT_EQ(inst.hashedBytes(), 0);
   // Repair hashes everything again.
@@ -163,7 +163,7 @@ TEST(ScanFiles, DamagedStateLinesCostOnlyTheirFiles) {
   text.replace(text.find("c.grf|40|"), 9, "c.grf|0000000000000000040|");
   ASSERT_TRUE(test::WriteTestFile(inst.folder() + L"\\launcher_state.txt", text));
   inst.state() = LoadFileState(inst.folder());
-  EXPECT_EQ(inst.state().entries.size(), 1u);
+  EXPECT_EQ(inst.state().entries().size(), 1u);
   EXPECT_EQ(inst.Scan(), V{});
   EXPECT_EQ(inst.hashedBytes(), 60);
 }
@@ -174,7 +174,7 @@ TEST(ScanFiles, StopBeforeHashingLeavesTheStateUntouched) {
   inst.stop() = true;
   EXPECT_EQ(inst.Scan(), V{});
   EXPECT_EQ(inst.hashedBytes(), 0);
-  EXPECT_TRUE(inst.state().entries.empty());
+  EXPECT_TRUE(inst.state().entries().empty());
 }
 
 TEST(ScanFiles, LongPathsBelowTheGameFolder) {

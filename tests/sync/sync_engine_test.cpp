@@ -153,6 +153,28 @@ class SyncEngineTest : public testing::Test {
   SyncRequest update{true, false, false, "updating", true, false};
 };
 
+// A "data" link planted in the game folder points at a decoy folder standing
+// in for a system folder: the elevated download must not write through it.
+// The file fails as a local file error; the others still arrive.
+TEST_F(SyncEngineTest, NeverWritesThroughALinkedFolder) {
+  test::TempFolder outside;
+  ASSERT_TRUE(test::WriteTestFile(outside / L"x.dll", "system"));
+  ASSERT_TRUE(test::PlantFolderLink(temp / L"data", outside.path()));
+  Publish("client", "v1", {{"data/x.dll", "planted"}, {"norvane.exe", "MZ game"}});
+  EXPECT_EQ(Sync(update), kSyncFailed);
+  EXPECT_EQ(error, kDownloadFailedText);
+  EXPECT_EQ(Read("norvane.exe"), "MZ game");
+  EXPECT_EQ(w.requests.size(), 1u);  // only norvane.exe reached the transfers
+  UniqueFile decoy(CreateFileW((outside / L"x.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(decoy);
+  char bytes[16] = {};
+  DWORD got = 0;
+  ReadFile(decoy.get(), bytes, sizeof bytes, &got, nullptr);
+  EXPECT_EQ(std::string(bytes, got), "system");
+  EXPECT_EQ(RowStates(), (std::vector<std::string>{"fail", "done"}));
+}
+
 TEST_F(SyncEngineTest, InstallsThenFindsNothingToDo) {
   Publish("client", "v1", {{"norvane.exe", "MZ game"}, {"data/a.grf", "aaa"}, {"DATA.INI", "a"}});
   ASSERT_EQ(Sync(update), kSyncDone) << error;
@@ -167,7 +189,7 @@ TEST_F(SyncEngineTest, InstallsThenFindsNothingToDo) {
   EXPECT_EQ(w.restoreCalls, 1);
   const FileState state = LoadFileState(temp.path());
   EXPECT_EQ(state.version, "v1");
-  EXPECT_EQ(state.entries.size(), 3u);
+  EXPECT_EQ(state.entries().size(), 3u);
   EXPECT_EQ(filesDone.load(), 3);
 
   // Second start: no download, no disk test, no hashing.

@@ -51,5 +51,13 @@ int main() {
     nv::ScopedComInit com;
     return nv::RemoveInstallation(argv[2]) ? 0 : 1;
   }
+  // As the uninstall roads do: removal, then a result box the player reads
+  // for a while before the launcher ends.
+  if (mode == L"--remove-then-wait" && argc > 3) {
+    nv::ScopedComInit com;
+    const bool ok = nv::RemoveInstallation(argv[2]);
+    Sleep(static_cast<DWORD>(_wtoi(argv[3])));
+    return ok ? 0 : 1;
+  }
   return RecordLaunch();
 }

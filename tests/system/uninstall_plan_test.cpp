@@ -57,7 +57,8 @@ TEST(DeferredDelete, CommandLineByteForByte) {
   EXPECT_EQ(BuildDeferredDeleteCommand(L"C:\\windows\\system32\\cmd.exe",
                                        L"D:\\Games\\Norvane\\Norvane-Launcher.exe",
                                        L"D:\\Games\\Norvane"),
-            L"\"C:\\windows\\system32\\cmd.exe\" /c ping 127.0.0.1 -n 3 > nul & del /f /q "
+            L"\"C:\\windows\\system32\\cmd.exe\" /c set /p nv= & ping 127.0.0.1 -n 2 > nul & "
+            L"del /f /q "
             L"\"D:\\Games\\Norvane\\Norvane-Launcher.exe\" "
             L"\"D:\\Games\\Norvane\\Norvane-Launcher.exe.old\" & rmdir \"D:\\Games\\Norvane\"");
   EXPECT_EQ(InterpreterPath(L"C:\\windows\\system32"), L"C:\\windows\\system32\\cmd.exe");

@@ -124,6 +124,15 @@ class Uninstall : public ::testing::Test {
     EXPECT_FALSE(test::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Norvane"));
   }
 
+  // One recorded game file, the launcher copy (the stand-in program) and its
+  // ".old" sibling.
+  void PlaceGameAndCopy(const std::wstring& copy) {
+    ASSERT_TRUE(WriteTestFile(game_ + L"\\norvane.exe", "x"));
+    ASSERT_TRUE(test::WriteState(game_, {{"norvane.exe", 1}}));
+    ASSERT_TRUE(test::CopyHelperTo(copy));
+    ASSERT_TRUE(WriteTestFile(copy + L".old", "old"));
+  }
+
   TempFolder root_;
   std::wstring game_;
 };
@@ -135,6 +144,30 @@ TEST_F(Uninstall, RemovesExactlyWhatWasInstalled) {
   // Nothing left to remove is no failure.
   EXPECT_TRUE(RemoveInstallation(game_));
   EXPECT_TRUE(FileExists(game_ + L"\\notes.txt"));
+}
+
+// A user without rights plants links in the game folder that every user can
+// write: "data" to a decoy folder (standing in for a system folder), and a
+// deeper "data2/sub" the same way, with records below them. The elevated
+// removal must leave the decoy's files and folders as they were.
+TEST_F(Uninstall, NeverDeletesThroughALinkedFolder) {
+  const std::wstring decoy = root_ / L"decoy";
+  CreateDirectoryW(decoy.c_str(), nullptr);
+  CreateDirectoryW((decoy + L"\\inner").c_str(), nullptr);
+  ASSERT_TRUE(WriteTestFile(decoy + L"\\x.dll", "system"));
+  ASSERT_TRUE(WriteTestFile(decoy + L"\\inner\\y.dll", "system"));
+  ASSERT_TRUE(test::PlantFolderLink(game_ + L"\\data", decoy));
+  CreateDirectoryW((game_ + L"\\data2").c_str(), nullptr);
+  ASSERT_TRUE(test::PlantFolderLink(game_ + L"\\data2\\sub", decoy));
+  ASSERT_TRUE(WriteTestFile(game_ + L"\\own.dll", "ours"));
+  ASSERT_TRUE(test::WriteState(game_, {{"data/x.dll", 9}, {"data/inner/y.dll", 1},
+                                       {"data2/sub/x.dll", 1}, {"own.dll", 1}}));
+
+  RemoveInstallation(game_);
+  EXPECT_EQ(test::ReadBytes(decoy + L"\\x.dll"), std::string("system"));
+  EXPECT_EQ(test::ReadBytes(decoy + L"\\inner\\y.dll"), std::string("system"));
+  EXPECT_TRUE(FolderExists(decoy + L"\\inner"));
+  EXPECT_FALSE(FileExists(game_ + L"\\own.dll"));  // the game's own file still goes
 }
 
 TEST_F(Uninstall, EmptiedFolderGoesAndMissingFolderIsNoFailure) {
@@ -322,15 +355,24 @@ TEST_F(Uninstall, LockedRecordedFileIsScheduledAndCounts) {
 }
 
 TEST_F(Uninstall, RunningFromTheCopyLeavesItToTheInterpreter) {
-  ASSERT_TRUE(WriteTestFile(game_ + L"\\norvane.exe", "x"));
-  ASSERT_TRUE(test::WriteState(game_, {{"norvane.exe", 1}}));
   const std::wstring copy = game_ + L"\\Norvane-Launcher.exe";
-  ASSERT_TRUE(test::CopyHelperTo(copy));
-  ASSERT_TRUE(WriteTestFile(copy + L".old", "old"));
+  PlaceGameAndCopy(copy);
   EXPECT_EQ(test::RunAndWait(copy, L"--remove \"" + game_ + L"\""), 0);
   EXPECT_FALSE(FileExists(game_ + L"\\norvane.exe"));
   // The hidden interpreter removes the copy, its sibling and the folder
   // about two seconds after the uninstaller exited.
+  for (int i = 0; i < 200 && FolderExists(game_); ++i) Sleep(50);
+  EXPECT_FALSE(FileExists(copy));
+  EXPECT_FALSE(FileExists(copy + L".old"));
+  EXPECT_FALSE(FolderExists(game_));
+}
+
+// The launcher shows its result box after starting the deferred delete and
+// may stay up well past any fixed wait: the copy still goes once it ends.
+TEST_F(Uninstall, TheCopyGoesOnceTheLauncherHasReallyEnded) {
+  const std::wstring copy = game_ + L"\\Norvane-Launcher.exe";
+  PlaceGameAndCopy(copy);
+  EXPECT_EQ(test::RunAndWait(copy, L"--remove-then-wait \"" + game_ + L"\" 6000"), 0);
   for (int i = 0; i < 200 && FolderExists(game_); ++i) Sleep(50);
   EXPECT_FALSE(FileExists(copy));
   EXPECT_FALSE(FileExists(copy + L".old"));

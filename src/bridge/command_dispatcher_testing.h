@@ -1,0 +1,16 @@
+// Test support for the command dispatcher: not for production code.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace nv {
+
+// What ShellExecuteW would open, and what the folder picker would return
+// (nothing: cancelled). nullptr puts the real ones back.
+using ExternalOpener = void (*)(const std::wstring& target);
+void SetExternalOpenerForTesting(ExternalOpener opener);
+using FolderPicker = std::optional<std::wstring> (*)();
+void SetFolderPickerForTesting(FolderPicker picker);
+
+}  // namespace nv

@@ -4,6 +4,7 @@
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
 #include "prereq/prerequisites.h"
+#include "sync/file_state.h"
 #include "sync/fs_helpers.h"
 #include "sync/sync_engine.h"
 #include "sync/unique_handle.h"
@@ -25,7 +26,7 @@ void SetStep(std::vector<StepItem>* steps, std::size_t index, const char* state)
 }  // namespace
 
 bool CheckFolderWritable(const std::wstring& folder) {
-  if (!CreateParentDirectories(JoinPath(folder, kStateFileName))) return false;
+  if (!CreateParentDirectories(JoinGamePath(folder, kFileStateName))) return false;
   // Deleted when the handle closes: nothing stays behind.
   UniqueFile probe(CreateFileW(JoinPath(folder, L".nrv_write_test").c_str(), GENERIC_WRITE, 0, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bridge/command_dispatcher.h"
+#include "bridge/command_dispatcher_testing.h"
 #include "sync/fs_helpers.h"
 #include "sync/unique_handle.h"
 #include "system/uninstall.h"

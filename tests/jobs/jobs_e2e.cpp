@@ -19,6 +19,7 @@
 
 #include "bridge/nv_api.h"
 #include "jobs/jobs.h"
+#include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "support/page_recorder.h"
 #include "support/registry_cleanup.h"
@@ -328,7 +329,7 @@ TEST_F(JobsE2e, FullInstallIntoAFreshFolder) {
   EXPECT_TRUE(Exists(InGame(L"norvane.exe")));
   EXPECT_TRUE(Exists(InGame(L"Norvane-Launcher.exe")));
   EXPECT_FALSE(Exists(InGame(L".nrv_write_test")));
-  EXPECT_EQ(static_cast<int>(LoadFileState(Game()).entries.size()), std::stoi(Env("NV_E2E_CLIENT_FILES")));
+  EXPECT_EQ(static_cast<int>(LoadFileState(Game()).entries().size()), std::stoi(Env("NV_E2E_CLIENT_FILES")));
 }
 
 TEST_F(JobsE2e, UpToDateGameIsReadyWithoutMessages) {
@@ -454,7 +455,8 @@ TEST_F(JobsE2e, HdOffRemovesTheArchivesTheirStateAndTheirDataListEntries) {
   EXPECT_EQ(ReadDword(L"Hd"), 0u);
   EXPECT_FALSE(Exists(InGame(L"custom_hd1.grf")));
   EXPECT_FALSE(Exists(InGame(L"custom_hd2.grf")));
-  for (const FileStateEntry& entry : LoadFileState(Game()).entries)
+  const FileState state = LoadFileState(Game());
+  for (const FileStateEntry& entry : state.entries())
     EXPECT_EQ(entry.path.find("custom_hd"), std::string::npos) << entry.path;
   // The shipped list waits aside; the game reads one without the archives.
   EXPECT_EQ(ReadAll(InGame(L"DATA.INI.full")), shipped);

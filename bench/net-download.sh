@@ -4,6 +4,7 @@
 # under wine64) and by curl -o followed by sha256sum, in the same run.
 # Prints both throughputs and the ratio launcher / curl.
 #   bench/net-download.sh        (after a windows-x64 build)
+# Takes the machine's test lock and starts the test servers itself.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -11,26 +12,10 @@ cd "$root"
 bench_exe="$root/build/windows-x64/tests/net/net_download_bench.exe"
 [ -f "$bench_exe" ] || { echo "bench: build windows-x64 first (missing $bench_exe)" >&2; exit 1; }
 
-export WINEPREFIX="$root/build/windows-x64/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mshtml=d;mscoree=d"
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
-declare -a service_pids=()
 out="$root/build/windows-x64/bench"
-
-cleanup() {
-  for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  "$WINESERVER" -k >/dev/null 2>&1
-  rm -rf "$out"
-  wait 2>/dev/null
-}
-trap cleanup EXIT
-
-"$WINESERVER" -p </dev/null >/dev/null 2>&1
-"$WINE" wineboot </dev/null >/dev/null 2>&1
-# shellcheck source=/dev/null
-. scripts/test-services
+# shellcheck source=bench/bench-session
+. "$root/bench/bench-session"
+bench_cleanup+=("rm -rf '$out'")
 
 www="$root/build/windows-x64/test-servers/www/download"
 size=1073741824
@@ -66,6 +51,7 @@ raw=$("$WINE" "$bench_exe" --raw big1g.bin </dev/null 2>/dev/null | tr -d '\r')
 raw_s=${raw#ok }
 [ "$raw_s" = "$raw" ] && raw_s=0
 
+echo "load average (1, 5, 15 min): $(bench_load)"
 awk -v c="$curl_s" -v l="$launcher_s" -v r="$raw_s" -v mib=$((size / 1048576)) 'BEGIN {
   printf "curl -o + sha256sum:   %7.1f MiB/s (%.2f s)\n", mib / c, c
   printf "DownloadManifestEntry: %7.1f MiB/s (%.2f s)\n", mib / l, l

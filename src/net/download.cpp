@@ -1,5 +1,6 @@
 #include "net/download.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -28,7 +29,7 @@ SpeedMeter& ThreadSpeedMeter() {
 }
 
 std::string ReadTagFile(const std::wstring& path) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+  UniqueFile file(CreateFileW(net_seams::FilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return {};
   char buffer[kMaxValidatorBytes];
@@ -39,7 +40,7 @@ std::string ReadTagFile(const std::wstring& path) {
 
 // Best effort: a tag that cannot be written only costs a full download later.
 void WriteTagFile(const std::wstring& path, const std::string& validator) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile file(CreateFileW(net_seams::FilePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.get(), validator.data(), static_cast<DWORD>(validator.size()), &written, nullptr);
@@ -52,11 +53,79 @@ bool UsableValidator(const std::string& validator) {
          !FromUtf8(validator).empty();
 }
 
+std::int64_t FileTimeValue(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+// One transfer buffer per thread, reused from file to file: allocating and
+// zero-filling 256 KiB per attempt costs more than a small file's body.
+char* TransferBuffer() {
+  thread_local std::unique_ptr<char[]> buffer;
+  if (!buffer) buffer.reset(new (std::nothrow) char[kTransferBufferBytes]());
+  return buffer.get();
+}
+
+// Brings the hash to the first `current` bytes of the open partial file: it
+// starts afresh unless the file is as the last attempt left it, and reads
+// what it does not cover yet. A failed read leaves it untrusted (the caller
+// reads the whole file at the end). Polls the stop flag between blocks.
+int CatchUpHash(PartialFileHash& hash, HANDLE file, const std::wstring& path, std::int64_t current,
+                char* buffer, const std::atomic<bool>* stopFlag) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool unchanged = hash.trusted && GetFileInformationByHandle(file, &info) &&
+                         hash.size == current && hash.writeTime == FileTimeValue(info.ftLastWriteTime) &&
+                         hash.stream.size() <= static_cast<std::uint64_t>(current);
+  if (!unchanged) hash.trusted = hash.stream.Reset();
+  if (!hash.trusted || hash.stream.size() == static_cast<std::uint64_t>(current)) return kTransferComplete;
+
+  // Our own handle denies other writers, so the bytes read here stay put.
+  UniqueFile reader(CreateFileW(net_seams::FilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<std::int64_t>(hash.stream.size());
+  hash.trusted = reader && SetFilePointerEx(reader.get(), position, nullptr, FILE_BEGIN);
+  while (hash.trusted && hash.stream.size() < static_cast<std::uint64_t>(current)) {
+    if (Stopped(stopFlag)) return kTransferStopped;
+    const std::uint64_t left = static_cast<std::uint64_t>(current) - hash.stream.size();
+    const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(left, kTransferBufferBytes));
+    DWORD read = 0;
+    hash.trusted = ReadFile(reader.get(), buffer, want, &read, nullptr) && read > 0 && hash.stream.Add(buffer, read);
+  }
+  return kTransferComplete;
+}
+
+// Takes the partial file's size and last-write time once the attempt has
+// closed it: the next attempt trusts the hash only if they still hold.
+class PartialFacts {
+ public:
+  PartialFacts(PartialFileHash* hash, const std::wstring& path) : hash_(hash), path_(path) {}
+  PartialFacts(const PartialFacts&) = delete;
+  PartialFacts& operator=(const PartialFacts&) = delete;
+  ~PartialFacts() {
+    if (!hash_ || !hash_->trusted) return;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    hash_->trusted = GetFileAttributesExW(net_seams::FilePath(path_).c_str(), GetFileExInfoStandard, &data) != 0;
+    hash_->size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    hash_->writeTime = FileTimeValue(data.ftLastWriteTime);
+  }
+
+ private:
+  PartialFileHash* hash_;
+  const std::wstring& path_;
+};
+
 }  // namespace
+
+std::string PartialFileHash::Take() {
+  const bool usable = trusted && size >= 0 && stream.size() == static_cast<std::uint64_t>(size);
+  trusted = false;
+  std::string digest = stream.Finish();
+  return usable ? digest : std::string();
+}
 
 bool OpenForWriteRetrying(const std::wstring& path, UniqueFile& file) {
   for (int attempt = 0; attempt < kOpenTries; ++attempt) {
-    file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    file.reset(CreateFileW(net_seams::FilePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return true;
     const DWORD error = GetLastError();
@@ -94,8 +163,10 @@ std::string ResponseValidator(HINTERNET request) {
 
 int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::int64_t expectedSize,
                     bool useValidator, TransferProgress& progress, const std::atomic<bool>* stopFlag,
-                    std::uint64_t& received) {
+                    std::uint64_t& received, PartialFileHash* hash) {
   received = 0;
+  // Declared before the file: its facts are taken after the file is closed.
+  PartialFacts facts(hash, partialPath);
   UniqueFile file;
   if (!OpenForWriteRetrying(partialPath, file)) return kTransferLocalError;
   LARGE_INTEGER size{};
@@ -108,6 +179,15 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
   }
   progress.bytes_total.store(expectedSize >= 0 ? expectedSize : 0);
   progress.bytes_done.store(current);
+  char* const buffer = TransferBuffer();
+  if (!buffer) return kTransferLocalError;
+  if (hash && CatchUpHash(*hash, file.get(), partialPath, current, buffer, stopFlag) == kTransferStopped)
+    return kTransferStopped;
+  // Whenever the partial file is cut, the hash starts again with it.
+  auto cut = [&] {
+    if (hash) hash->trusted = hash->stream.Reset();
+    return TruncateFile(file.get()) != FALSE;
+  };
   if (expectedSize >= 0 && current == expectedSize) return kTransferComplete;
 
   const std::wstring tagPath = partialPath + L".tag";
@@ -118,7 +198,7 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
       validator = ReadTagFile(tagPath);
       if (!UsableValidator(validator)) {
         // Partial data of unknown origin cannot be continued.
-        if (!TruncateFile(file.get())) return kTransferLocalError;
+        if (!cut()) return kTransferLocalError;
         progress.bytes_done.store(0);
         current = 0;
       }
@@ -145,14 +225,14 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
     ParseContentRange(request, &start, &length);
     if (start != current) {
       NetLog(L"bad Content-Range from " + wideUrl);
-      TruncateFile(file.get());
+      cut();
       return kTransferRetry;
     }
     serverSize = length;
   } else if (handles.status == 200) {
     if (current > 0) {
       // The server ignored the Range: the whole file follows, from byte 0.
-      if (!TruncateFile(file.get())) return kTransferLocalError;
+      if (!cut()) return kTransferLocalError;
       progress.bytes_done.store(0);
       current = 0;
     }
@@ -161,7 +241,7 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
     std::int64_t start = -1, length = -1;
     ParseContentRange(request, &start, &length);
     if (expectedSize < 0 && length == current) return kTransferComplete;
-    TruncateFile(file.get());
+    cut();
     return kTransferRetry;
   } else {
     NetLog(L"HTTP " + std::to_wstring(handles.status) + L" " + wideUrl);
@@ -178,7 +258,7 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
     if (!validator.empty())
       WriteTagFile(tagPath, validator);
     else
-      DeleteFileW(tagPath.c_str());
+      DeleteFileW(net_seams::FilePath(tagPath).c_str());
   }
 
   if (expectedSize < 0 && serverSize >= 0) {
@@ -190,11 +270,9 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
   position.QuadPart = current;
   if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) return kTransferLocalError;
 
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kTransferBufferBytes]());
-  if (!buffer) return kTransferLocalError;
   for (;;) {
     DWORD read = 0;
-    if (!WinHttpReadData(request, buffer.get(), kTransferBufferBytes, &read)) {
+    if (!WinHttpReadData(request, buffer, kTransferBufferBytes, &read)) {
       const DWORD error = GetLastError();
       if (Stopped(stopFlag)) return kTransferStopped;
       NetLog(L"read failed (stall/drop) err=" + std::to_wstring(error) + L" at " + Decimal(current));
@@ -209,15 +287,18 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
     }
     if (expectedSize >= 0 && current + static_cast<std::int64_t>(read) > expectedSize) {
       NetLog(L"too much data from " + wideUrl);
-      TruncateFile(file.get());
+      cut();
       return kTransferRetry;
     }
     DWORD written = 0;
-    if (!WriteFile(file.get(), buffer.get(), read, &written, nullptr) || written != read) {
+    if (!WriteFile(file.get(), buffer, read, &written, nullptr) || written != read) {
       const DWORD error = GetLastError();
+      // Some of the bytes may be on disk: the hash no longer knows the file.
+      if (hash) hash->trusted = false;
       NetLog(L"write failed " + partialPath + L" err=" + std::to_wstring(error));
       return kTransferLocalError;
     }
+    if (hash && hash->trusted) hash->trusted = hash->stream.Add(buffer, read);
     current += read;
     received += read;
     progress.bytes_done.store(current);

@@ -121,6 +121,7 @@ for ((round = 1; round <= rounds; round++)); do
   }'
 done
 
+if ((rounds > 0)); then
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 e=$(median "${engine_all[@]}"); w=$(median "${winhttp_all[@]}"); c=$(median "${curl_all[@]}")
 awk -v n="$files" -v e="$e" -v w="$w" -v c="$c" 'BEGIN {
@@ -130,9 +131,10 @@ awk -v n="$files" -v e="$e" -v w="$w" -v c="$c" 'BEGIN {
   printf "engine / WinHTTP %.2f (target >= 0.70), engine / curl %.2f\n", w / e, c / e
 }'
 echo "load average (1, 5, 15 min): $(bench_load)"
+fi
 
 if ((steps)); then
   rm -rf "$work/game"
-  echo "per-file steps of the engine's path (one pass, $files files):"
+  echo "per-file steps of the engine's path (one pass, $files files), load $(bench_load):"
   "$WINE" "$bench_exe" steps "$(winpath "$work/game")" "$mirror" </dev/null 2>/dev/null | tr -d '\r'
 fi

@@ -3,7 +3,8 @@
 # downloaded by the launcher's DownloadManifestEntry (SHA-256 check included,
 # under wine64) and by curl -o followed by sha256sum, in the same run.
 # Prints both throughputs and the ratio launcher / curl.
-#   bench/net-download.sh        (after a windows-x64 build)
+#   bench/net-download.sh [--steps]   (after a windows-x64 build)
+# --steps also reads, writes and hashes the file with each step timed apart.
 # Takes the machine's test lock and starts the test servers itself.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -51,6 +52,10 @@ raw=$("$WINE" "$bench_exe" --raw big1g.bin </dev/null 2>/dev/null | tr -d '\r')
 raw_s=${raw#ok }
 [ "$raw_s" = "$raw" ] && raw_s=0
 
+if [ "${1:-}" = --steps ]; then
+  echo "steps: $("$WINE" "$bench_exe" --steps big1g.bin "Z:${out//\//\\}\\steps.bin" </dev/null 2>/dev/null | tr -d '\r')"
+  rm -f "$out/steps.bin"
+fi
 echo "load average (1, 5, 15 min): $(bench_load)"
 awk -v c="$curl_s" -v l="$launcher_s" -v r="$raw_s" -v mib=$((size / 1048576)) 'BEGIN {
   printf "curl -o + sha256sum:   %7.1f MiB/s (%.2f s)\n", mib / c, c

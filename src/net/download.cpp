@@ -1,8 +1,13 @@
 #include "net/download.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "net/http_client.h"
 #include "net/net_log.h"
@@ -57,13 +62,86 @@ std::int64_t FileTimeValue(const FILETIME& time) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
 
-// One transfer buffer per thread, reused from file to file: allocating and
-// zero-filling 256 KiB per attempt costs more than a small file's body.
-char* TransferBuffer() {
-  thread_local std::unique_ptr<char[]> buffer;
+// Two transfer buffers per thread, reused from file to file: allocating and
+// zero-filling 256 KiB per attempt costs more than a small file's body. The
+// second holds the block being hashed while the next one is read.
+char* TransferBuffer(int which) {
+  thread_local std::unique_ptr<char[]> buffers[2];
+  std::unique_ptr<char[]>& buffer = buffers[which];
   if (!buffer) buffer.reset(new (std::nothrow) char[kTransferBufferBytes]());
   return buffer.get();
 }
+
+// From this many bytes still to come, hashing moves to a thread of its own.
+constexpr std::int64_t kBackgroundHashBytes = 8 * 1024 * 1024;
+
+// Hashes an attempt's blocks on a second thread while the next block comes
+// from the network, so that on a large file the hash costs no time of its
+// own. One block is in flight at a time, and its buffer is left alone until
+// the hasher is done with it. Only this thread touches the stream while a
+// block is in flight; Drain hands it back.
+class BackgroundHasher {
+ public:
+  explicit BackgroundHasher(PartialFileHash& hash) : hash_(hash), thread_([this] { Run(); }) {}
+  BackgroundHasher(const BackgroundHasher&) = delete;
+  BackgroundHasher& operator=(const BackgroundHasher&) = delete;
+  ~BackgroundHasher() {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      idle_.wait(lock, [this] { return !block_; });
+      quit_ = true;
+    }
+    work_.notify_one();
+    thread_.join();
+    if (failed_) hash_.trusted = false;
+  }
+
+  // Waits for the block before, then hands this one over.
+  void Add(const char* block, DWORD size) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      idle_.wait(lock, [this] { return !block_; });
+      block_ = block;
+      size_ = size;
+    }
+    work_.notify_one();
+  }
+
+  // Waits until every block handed over is hashed; the stream may then be used here.
+  void Drain() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait(lock, [this] { return !block_; });
+    if (failed_) hash_.trusted = false;
+    failed_ = false;
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      work_.wait(lock, [this] { return block_ || quit_; });
+      if (!block_) return;
+      const char* block = block_;
+      const DWORD size = size_;
+      lock.unlock();
+      const bool ok = hash_.stream.Add(block, size);
+      lock.lock();
+      if (!ok) failed_ = true;
+      block_ = nullptr;
+      idle_.notify_all();
+    }
+  }
+
+  PartialFileHash& hash_;
+  std::mutex mutex_;
+  std::condition_variable work_;
+  std::condition_variable idle_;
+  const char* block_ = nullptr;
+  DWORD size_ = 0;
+  bool failed_ = false;
+  bool quit_ = false;
+  std::thread thread_;  // last: starts once the members above exist
+};
 
 // Brings the hash to the first `current` bytes of the open partial file: it
 // starts afresh unless the file is as the last attempt left it, and reads
@@ -179,12 +257,16 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
   }
   progress.bytes_total.store(expectedSize >= 0 ? expectedSize : 0);
   progress.bytes_done.store(current);
-  char* const buffer = TransferBuffer();
-  if (!buffer) return kTransferLocalError;
-  if (hash && CatchUpHash(*hash, file.get(), partialPath, current, buffer, stopFlag) == kTransferStopped)
+  char* const buffers[2] = {TransferBuffer(0), TransferBuffer(1)};
+  if (!buffers[0] || !buffers[1]) return kTransferLocalError;
+  if (hash && CatchUpHash(*hash, file.get(), partialPath, current, buffers[0], stopFlag) == kTransferStopped)
     return kTransferStopped;
+  // Declared before the first cut, ended (its last block hashed) before the
+  // file's facts are taken.
+  std::optional<BackgroundHasher> hasher;
   // Whenever the partial file is cut, the hash starts again with it.
   auto cut = [&] {
+    if (hasher) hasher->Drain();
     if (hash) hash->trusted = hash->stream.Reset();
     return TruncateFile(file.get()) != FALSE;
   };
@@ -270,7 +352,15 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
   position.QuadPart = current;
   if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) return kTransferLocalError;
 
-  for (;;) {
+  if (hash && hash->trusted && expectedSize - current >= kBackgroundHashBytes) {
+    try {
+      hasher.emplace(*hash);
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one hashes.
+    }
+  }
+  for (int turn = 0;; turn ^= 1) {
+    char* const buffer = buffers[hasher ? turn : 0];
     DWORD read = 0;
     if (!WinHttpReadData(request, buffer, kTransferBufferBytes, &read)) {
       const DWORD error = GetLastError();
@@ -294,11 +384,15 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
     if (!WriteFile(file.get(), buffer, read, &written, nullptr) || written != read) {
       const DWORD error = GetLastError();
       // Some of the bytes may be on disk: the hash no longer knows the file.
+      if (hasher) hasher->Drain();
       if (hash) hash->trusted = false;
       NetLog(L"write failed " + partialPath + L" err=" + std::to_wstring(error));
       return kTransferLocalError;
     }
-    if (hash && hash->trusted) hash->trusted = hash->stream.Add(buffer, read);
+    if (hasher)
+      hasher->Add(buffer, read);
+    else if (hash && hash->trusted)
+      hash->trusted = hash->stream.Add(buffer, read);
     current += read;
     received += read;
     progress.bytes_done.store(current);

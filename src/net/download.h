@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "bridge/nv_api.h"
+#include "sync/sha256.h"
 #include "sync/unique_handle.h"
 
 namespace nv {
@@ -42,12 +43,30 @@ bool ParseContentRange(HINTERNET request, std::int64_t* start, std::int64_t* len
 // empty when the response has neither.
 std::string ResponseValidator(HINTERNET request);
 
+// The SHA-256 of a partial file, kept while the attempts write it so that a
+// finished download needs no second read. It vouches only for bytes that were
+// read back from the file or written by an attempt that held the file against
+// other writers; between attempts the file's size and last-write time must
+// stay as the last attempt left them, or the bytes are read again.
+struct PartialFileHash {
+  Sha256Stream stream;        // bytes [0, stream.size()) of the partial file
+  bool trusted = false;       // stream matches the file's bytes as they stand
+  std::int64_t size = -1;     // the file as the last attempt left it
+  std::int64_t writeTime = 0;
+
+  // The hash of the whole partial file when it can be trusted, else empty
+  // (the caller then reads the file). Either way the stream is used up.
+  std::string Take();
+};
+
 // One attempt: resumes partialPath from its current size (Range, and If-Range
 // with the tag file partialPath + ".tag" when useValidator), streams the body
 // to its end in 256 KiB blocks and keeps progress current. expectedSize is -1
-// when not known. received counts the bytes of this attempt.
+// when not known. received counts the bytes of this attempt. With a hash,
+// the partial file's bytes are hashed as they are written (its existing
+// bytes read first, unless the hash already covers them).
 int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::int64_t expectedSize,
                     bool useValidator, TransferProgress& progress, const std::atomic<bool>* stopFlag,
-                    std::uint64_t& received);
+                    std::uint64_t& received, PartialFileHash* hash = nullptr);
 
 }  // namespace nv

@@ -56,7 +56,7 @@ std::vector<std::string> LoadMirrorList() { return LoadMirrorListFrom(BuiltinDow
 
 int DownloadWithRetries(const std::vector<std::string>& urls, const std::wstring& partialPath,
                         std::int64_t expectedSize, bool useValidator, TransferProgress& progress,
-                        const std::atomic<bool>* stopFlag) {
+                        const std::atomic<bool>* stopFlag, PartialFileHash* hash) {
   if (urls.empty()) return kTransferRetry;
   const auto n = static_cast<std::uint32_t>(urls.size());
   const std::uint32_t failureLimit = 3 * n;
@@ -66,7 +66,7 @@ int DownloadWithRetries(const std::vector<std::string>& urls, const std::wstring
   while (!Stopped(stopFlag)) {
     std::uint64_t received = 0;
     const int result =
-        DownloadAttempt(urls[index], partialPath, expectedSize, useValidator, progress, stopFlag, received);
+        DownloadAttempt(urls[index], partialPath, expectedSize, useValidator, progress, stopFlag, received, hash);
     if (result != kTransferRetry) return result;
     // No stale speed on the page while we wait.
     progress.bytes_per_second.store(0);
@@ -98,14 +98,15 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
   progress.bytes_done.store(0);
   if (mirrors.empty() || target.empty()) return false;
 
-  CreateParentDirectories(target);
+  CreateParentDirectories(net_seams::FilePath(target));
   const std::vector<std::string> urls = BuildMirrorUrls(mirrors, relativePath);
   const std::wstring partial = target + L".part";
   const std::wstring relativeText = FromUtf8(relativePath);
 
+  PartialFileHash running;
   for (int download = 1; download <= 2; ++download) {
     // A resume sends only Range: the hash catches a file that changed on the server.
-    const int result = DownloadWithRetries(urls, partial, expectedSize, false, progress, stopFlag);
+    const int result = DownloadWithRetries(urls, partial, expectedSize, false, progress, stopFlag, &running);
     if (result == kTransferRetry) {
       NetLog(L"all mirrors failed for " + relativeText);
       return false;
@@ -113,7 +114,9 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
     if (result != kTransferComplete) return false;
     if (expectedSha256.empty()) break;
 
-    std::string hash = Sha256OfFile(partial, nullptr, stopFlag);
+    // The hash taken while the bytes were written, or else the file read again.
+    std::string hash = running.Take();
+    if (hash.empty()) hash = Sha256OfFile(net_seams::FilePath(partial), nullptr, stopFlag);
     if (hash.empty() && !Stopped(stopFlag)) {
       // A virus scanner may still hold the fresh file.
       for (int step = 0; step < kHashRetrySteps && !Stopped(stopFlag); ++step) Sleep(100);
@@ -127,7 +130,7 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
     if (SameHexDigest(hash, expectedSha256)) break;
 
     NetLog(L"sha256 mismatch " + relativeText + L" got " + FromUtf8(hash));
-    if (!DeleteFileW(partial.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    if (!DeleteFileW(net_seams::FilePath(partial).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
       UniqueFile file;
       if (OpenForWriteRetrying(partial, file)) TruncateFile(file.get());
     }
@@ -145,12 +148,12 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
     progress.bytes_total.store(0);
     progress.bytes_done.store(0);
     if (url.empty() || target.empty()) return false;
-    CreateParentDirectories(target);
+    CreateParentDirectories(net_seams::FilePath(target));
     const std::wstring partial = target + L".part";
     const std::vector<std::string> urls{std::string(url)};
     const int result = DownloadWithRetries(urls, partial, -1, true, progress, stopFlag);
     if (result != kTransferComplete || !ReplaceFile(partial, target, stopFlag)) return false;
-    DeleteFileW((partial + L".tag").c_str());
+    DeleteFileW(net_seams::FilePath(partial + L".tag").c_str());
     if (progress.bytes_total.load() == 0) progress.bytes_total.store(progress.bytes_done.load());
     return true;
   } catch (...) {
@@ -160,13 +163,14 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
 
 bool ReplaceFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>* stopFlag) {
   for (int failures = 1;; ++failures) {
-    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(net_seams::FilePath(source).c_str(), net_seams::FilePath(target).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return true;
     const DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED) {
-      const DWORD attributes = GetFileAttributesW(target.c_str());
+      const DWORD attributes = GetFileAttributesW(net_seams::FilePath(target).c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(target.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        SetFileAttributesW(net_seams::FilePath(target).c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     } else if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
       NetLog(L"replace failed " + target + L" err=" + std::to_wstring(error));
       return false;

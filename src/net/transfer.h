@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bridge/nv_api.h"
+#include "net/download.h"
 
 // <windows.h> maps ReplaceFile to ReplaceFileW; ours is nv::ReplaceFile.
 // Code that wants the Win32 call spells it ReplaceFileW.
@@ -40,14 +41,16 @@ std::vector<std::string> LoadMirrorListFrom(std::string_view mirrorsUrl);
 
 // Attempts over the URLs in turn, resuming the same partial file, with
 // growing pauses after fruitless passes. 0 complete, 1 failed, 2 local file
-// error, 3 stopped.
+// error, 3 stopped. With a hash, every attempt keeps it (see DownloadAttempt).
 int DownloadWithRetries(const std::vector<std::string>& urls, const std::wstring& partialPath,
                         std::int64_t expectedSize, bool useValidator, TransferProgress& progress,
-                        const std::atomic<bool>* stopFlag);
+                        const std::atomic<bool>* stopFlag, PartialFileHash* hash = nullptr);
 
 // A file of a content manifest: relativePath below every mirror, verified
 // against expectedSha256 (hex, any case; empty: not verified) and moved over
-// target. True when target now holds the verified file.
+// target. True when target now holds the verified file. The bytes are hashed
+// as they are written; the file is read again only when that hash cannot be
+// trusted. target is used as given: a long one must carry the \\?\ prefix.
 bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_view relativePath,
                            const std::wstring& target, std::int64_t expectedSize,
                            std::string_view expectedSha256, TransferProgress& progress,

@@ -15,7 +15,11 @@ bool IsExistingFolder(const std::wstring& path) {
 }  // namespace
 
 bool CreateParentDirectories(std::wstring_view filePath) {
-  for (const std::wstring& folder : ParentFoldersToCreate(filePath)) {
+  const std::vector<std::wstring> folders = ParentFoldersToCreate(filePath);
+  // Files mostly land in folders that exist already; when the innermost one
+  // is there, so is every folder above it, and one query answers.
+  if (!folders.empty() && IsExistingFolder(folders.back())) return true;
+  for (const std::wstring& folder : folders) {
     if (CreateDirectoryW(LongPath(folder).c_str(), nullptr)) continue;
     if (GetLastError() != ERROR_ALREADY_EXISTS || !IsExistingFolder(folder)) return false;
   }

@@ -1,5 +1,6 @@
 #include "sync/sha256.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -48,20 +49,50 @@ std::string Sha256OfFile(std::wstring_view path, std::atomic<std::int64_t>* prog
   std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[bufferSize]);
   if (!buffer) return {};
 
-  UniqueBCryptHash hash;
-  if (BCryptCreateHash(provider, hash.put(), nullptr, 0, nullptr, 0, 0) != 0) return {};
-
+  Sha256Stream hash;
+  if (!hash.Reset()) return {};
   for (;;) {
     if (stopFlag && stopFlag->load()) return {};
     DWORD read = 0;
     if (!ReadFile(file.get(), buffer.get(), bufferSize, &read, nullptr)) return {};
     if (read == 0) break;
-    if (BCryptHashData(hash.get(), buffer.get(), read, 0) != 0) return {};
+    if (!hash.Add(buffer.get(), read)) return {};
     if (progressCounter) progressCounter->fetch_add(read);
   }
+  return hash.Finish();
+}
 
+bool Sha256Stream::Reset() {
+  size_ = 0;
+  hash_.reset();
+  BCRYPT_ALG_HANDLE provider = Sha256Provider();
+  if (provider && BCryptCreateHash(provider, hash_.put(), nullptr, 0, nullptr, 0, 0) == 0) return true;
+  hash_.reset();
+  return false;
+}
+
+bool Sha256Stream::Add(const void* bytes, std::size_t count) {
+  if (!hash_) return false;
+  auto* next = static_cast<unsigned char*>(const_cast<void*>(bytes));
+  while (count > 0) {
+    const ULONG piece = static_cast<ULONG>(std::min<std::size_t>(count, 0x40000000));
+    if (BCryptHashData(hash_.get(), next, piece, 0) != 0) {
+      hash_.reset();
+      return false;
+    }
+    next += piece;
+    count -= piece;
+    size_ += piece;
+  }
+  return true;
+}
+
+std::string Sha256Stream::Finish() {
+  if (!hash_) return {};
   unsigned char digest[32];
-  if (BCryptFinishHash(hash.get(), digest, sizeof digest, 0) != 0) return {};
+  const bool ok = BCryptFinishHash(hash_.get(), digest, sizeof digest, 0) == 0;
+  hash_.reset();
+  if (!ok) return {};
   static constexpr char kHex[] = "0123456789abcdef";
   std::string text;
   text.reserve(64);

@@ -76,8 +76,26 @@ bool FetchManifest(std::string_view relativePath, ContentManifest& manifest) {
   return false;
 }
 
-SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadItem>& items,
-                           bool countFixed, std::string& errorText) {
+namespace {
+
+// A file that was just verified and moved into place goes into the file state
+// as it lies on disk, so the confirming scan vouches for it by size and time
+// instead of reading it once more; a file changed or removed since is still
+// found there.
+void RecordVerified(FileState& state, const std::wstring& target, const DownloadItem& item) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return;
+  const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (size != item.size) return;
+  const std::int64_t mtime = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime);
+  RecordFileState(state, item.path, static_cast<std::int64_t>(size), mtime, item.sha256);
+}
+
+SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadItem>& items, bool countFixed,
+                         std::string& errorText, FileState* verified) {
   const std::uint64_t needed = TotalSize(items);
 
   errorText = DiskSpaceErrorText(needed, FreeBytes(folder));
@@ -113,7 +131,9 @@ SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadI
     jobTransfer.Reset();
     jobTransfer.bytes_total = static_cast<std::int64_t>(item.size);
 
-    const std::wstring target = JoinGamePath(folder, item.path);
+    // The transfers use paths as given: a long one needs its \\?\ prefix here
+    // (below 248 characters the target, ".part" and ".part.tag" stay short).
+    const std::wstring target = LongPath(JoinGamePath(folder, item.path));
     bool ok = false;
     // A planted link on the way would turn the write into one outside the
     // game folder: a local file error for this file instead.
@@ -127,6 +147,7 @@ SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadI
       return kSyncStopped;
     }
     if (ok) {
+      if (verified) RecordVerified(*verified, target, item);
       setBytesDone += static_cast<std::int64_t>(item.size);
       filesDone += 1;
       SetFileRowState(i, "done");
@@ -148,6 +169,13 @@ SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadI
   if (failures == 0) return kSyncDone;
   errorText = GameRunning() ? kFilesInUseText : kDownloadFailedText;
   return kSyncFailed;
+}
+
+}  // namespace
+
+SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadItem>& items,
+                           bool countFixed, std::string& errorText) {
+  return DownloadItems(folder, items, countFixed, errorText, nullptr);
 }
 
 namespace {
@@ -228,10 +256,11 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
       progressRecord.sendFileList = request.showFileList;
     }
     downloadStarted = true;
-    const SyncResult downloaded = DownloadFileSet(folder, items, request.countRepairs, errorText);
+    const SyncResult downloaded = DownloadItems(folder, items, request.countRepairs, errorText, &state);
     if (downloaded != kSyncDone) return downloaded;
 
-    // Confirm: the new files are hashed once here, which also records them.
+    // Confirm: the new files were recorded as they were verified; what changed
+    // or went away since is hashed or found missing here.
     SetPhase("check");
     setBytesTotal = status.needBytes;
     checkedBytesClient = 0;

@@ -203,6 +203,68 @@ TEST_F(TransferTest, PartialFileIsResumedByTheNextTransfer) {
   EXPECT_EQ(ReadAll(target), Pattern(0, 4000));
 }
 
+TEST_F(TransferTest, ResumedPartialFileIsJudgedByItsBytesOnDisk) {
+  // An earlier run left 1000 bytes that are not the file's: the resume must
+  // hash them from the disk, find the mismatch and download from byte 0.
+  ASSERT_TRUE(CreateParentDirectories(target));
+  ASSERT_TRUE(test::WriteTestFile(target + L".part", std::string(1000, 'x')));
+  ASSERT_TRUE(DownloadManifestEntry({Base("size=4000")}, "data/file.bin", target, 4000, HashOf(Pattern(0, 4000)),
+                                    progress, &stop))
+      << log.text();
+  EXPECT_EQ(ReadAll(target), Pattern(0, 4000));
+  const auto requests = RequestsFor(id);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].range, "bytes=1000-");
+  EXPECT_EQ(requests[1].range, "");
+  EXPECT_TRUE(log.HasPrefix(L"sha256 mismatch data/file.bin got ")) << log.text();
+}
+
+// Overwrites the start of the partial file while the transfer pauses between
+// attempts, keeping its size (as another program might).
+std::wstring tamperPath;
+void TamperDuringPause(std::uint32_t, const std::atomic<bool>*) {
+  Sleep(50);  // past the file system's time stamp granularity
+  UniqueFile file(CreateFileW(tamperPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (file) WriteFile(file.get(), "XXXXXXXXXX", 10, &written, nullptr);
+}
+
+TEST_F(TransferTest, PartialFileChangedBetweenAttemptsIsReadAgain) {
+  // The first attempt drops early (no progress, so the transfer pauses);
+  // meanwhile the partial file's first bytes change. The hash kept while
+  // writing no longer describes the file: the verdict must come from the
+  // bytes on disk, which are wrong, so the file is downloaded again.
+  tamperPath = target + L".part";
+  net_seams::backoffPause = &TamperDuringPause;
+  const bool ok = DownloadManifestEntry({Base("size=400000,drop=100000,times=1")}, "data/file.bin", target, 400000,
+                                        HashOf(Pattern(0, 400000)), progress, &stop);
+  net_seams::backoffPause = &RecordPause;
+  ASSERT_TRUE(ok) << log.text();
+  EXPECT_EQ(ReadAll(target), Pattern(0, 400000));
+  const auto requests = RequestsFor(id);
+  ASSERT_EQ(requests.size(), 3u) << log.text();
+  EXPECT_EQ(requests[1].range.rfind("bytes=", 0), 0u) << "the second attempt resumes";
+  EXPECT_EQ(requests[2].range, "") << "the tampered file is downloaded again from byte 0";
+  const auto lines = log.lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::wstring& line) { return line.rfind(L"sha256 mismatch ", 0) == 0; }),
+            1)
+      << log.text();
+}
+
+TEST_F(TransferTest, PartialFileHashedWhileWrittenMatchesAFreshRead) {
+  // A transfer resumed twice (drops after 300 KiB) keeps one hash across its
+  // attempts; the file it places hashes the same when read from disk.
+  const std::string sha = HashOf(Pattern(0, 1500000));
+  ASSERT_TRUE(DownloadManifestEntry({Base("size=1500000,drop=307200,times=2")}, "data/file.bin", target, 1500000, sha,
+                                    progress, &stop))
+      << log.text();
+  EXPECT_EQ(RequestsFor(id).size(), 3u);
+  EXPECT_EQ(Sha256OfFile(target, nullptr, nullptr), sha);
+  EXPECT_FALSE(log.HasPrefix(L"sha256 mismatch")) << log.text();
+}
+
 TEST_F(TransferTest, EmptyEntryMakesNoRequest) {
   ASSERT_TRUE(DownloadManifestEntry({Base("size=10")}, "data/empty.bin", folder / L"game\\empty.bin", 0,
                                     kEmptySha256, progress, &stop));

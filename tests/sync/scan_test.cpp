@@ -75,6 +75,21 @@ TEST(ScanFiles, KnownHashesOfTheHasher) {
   EXPECT_EQ(Sha256OfFile(temp / L"empty", nullptr, nullptr), kEmpty);
 }
 
+TEST(ScanFiles, HashOfPiecesEqualsTheHashOfTheFile) {
+  Sha256Stream stream;
+  ASSERT_TRUE(stream.Reset());
+  EXPECT_TRUE(stream.Add("a", 1));
+  EXPECT_TRUE(stream.Add("", 0));
+  EXPECT_TRUE(stream.Add("bc", 2));
+  EXPECT_EQ(stream.size(), 3u);
+  EXPECT_EQ(stream.Finish(), kAbc);
+  EXPECT_EQ(stream.Finish(), "") << "a finished stream gives nothing more";
+  EXPECT_FALSE(stream.Add("abc", 3));
+  ASSERT_TRUE(stream.Reset());
+  EXPECT_EQ(stream.size(), 0u);
+  EXPECT_EQ(stream.Finish(), kEmpty);
+}
+
 TEST(ScanFiles, SecondScanOfAnUnchangedFolderHashesNothing) {
   Installation inst;
   inst.Add("norvane.exe", std::string(5000, 'x'));

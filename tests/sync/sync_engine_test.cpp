@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "jobs/stop_request.h"
+#include "net/net_seams.h"
+#include "net/net_test_support.h"
 #include "support/temp_folder.h"
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"
@@ -376,6 +378,42 @@ TEST_F(SyncEngineTest, ClientAndHdItemsInOrder) {
   SyncRequest hdOn{false, true, false, "updating", true, false};
   ASSERT_EQ(Sync(hdOn), kSyncDone);
   EXPECT_EQ(LoadFileState(temp.path()).version, "v1");
+}
+
+// Every path the transfers hand to a file call, in order.
+std::vector<std::wstring> seenPaths;
+void RecordPath(const std::wstring& path) { seenPaths.push_back(path); }
+
+TEST_F(SyncEngineTest, LongGamePathsReachTheTransfersWithTheirPrefix) {
+  // A real transfer from the fault server (synthetic bytes) into a target of
+  // exactly 300 characters. Wine opens such a path with or without the
+  // \\?\ prefix, Windows only with it: every path of 260 characters or more
+  // that reaches a file call must carry it.
+  ClearMirrorsForTests();
+  w.mirrors = {test::FaultUrl("id=" + test::UniqueId("long") + ",size=5000", "base")};
+  EnsureMirrors();
+  SyncSeamsForTests().downloadManifestEntry = nullptr;
+  std::string relative;
+  while (temp.path().size() + 1 + relative.size() + 50 < 300) relative += std::string(40, 'd') + "/";
+  relative += std::string(300 - temp.path().size() - 1 - relative.size() - 4, 'f') + ".bin";
+  ASSERT_EQ(JoinGamePath(temp.path(), relative).size(), 300u);
+  const std::string content = test::Pattern(0, 5000);
+
+  seenPaths.clear();
+  net_seams::filePathSeen = &RecordPath;
+  const SyncResult result =
+      DownloadFileSet(temp.path(), {{"client/", relative, content.size(), Sha(content)}}, false, error);
+  net_seams::filePathSeen = nullptr;
+  EXPECT_EQ(result, kSyncDone) << error;
+  EXPECT_EQ(test::ReadAll(LongPath(JoinGamePath(temp.path(), relative))), content);
+
+  std::size_t longOnes = 0;
+  for (const std::wstring& path : seenPaths) {
+    if (path.size() < 260) continue;
+    ++longOnes;
+    EXPECT_EQ(path.rfind(L"\\\\?\\", 0), 0u) << ToUtf8(path);
+  }
+  EXPECT_GE(longOnes, 3u) << "the partial file, its move and the target";
 }
 
 }  // namespace

@@ -72,8 +72,21 @@ async function startWithPage(options) {
   return { run, session };
 }
 
+// Job 1, the start-up check, runs at every start; closing during it would ask
+// the download question. Its last state message ends it (the job's end
+// message follows within moments).
+async function waitForStartupCheck(session) {
+  await session.postString(pageAddress, 'ready');
+  await session.waitFor(() => session.pageMessages().some((m) => m.t === 'state' && !m.checking &&
+    ['install', 'ready', 'error'].includes(m.state)), 60000, 'the start-up check');
+  await new Promise((r) => setTimeout(r, 1000));
+}
+
 async function closeLauncher(run, session) {
-  if (!session.closed) await session.postString(pageAddress, 'close').catch(() => {});
+  if (!session.closed) {
+    await waitForStartupCheck(session).catch(() => {});
+    await session.postString(pageAddress, 'close').catch(() => {});
+  }
   return within(run.exited, 15000, 'launcher exit');
 }
 
@@ -289,6 +302,7 @@ test('the uninstall switch in any letter case runs the uninstall flow without a 
 
 test('closing the idle window asks nothing and ends the launcher', async () => {
   const { run, session } = await startWithPage();
+  await waitForStartupCheck(session);
   await session.closeWindow();
   assert.equal(await within(run.exited, 15000, 'exit after WM_CLOSE'), 0);
   assert.deepEqual(run.lines(), []);

@@ -16,14 +16,13 @@ import { createRequire } from 'node:module';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath, pathToFileURL } from 'node:url';
+import { fileURLToPath } from 'node:url';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 // playwright-core is installed with the page tests (tests/page, npm ci).
-async function loadChromium() {
+function loadChromium() {
   const require = createRequire(path.join(here, '../../tests/page/package.json'));
-  const { chromium } = await import(pathToFileURL(require.resolve('playwright-core')).href);
-  return chromium;
+  return require('playwright-core').chromium;
 }
 
 const FLAGS = ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
@@ -63,7 +62,7 @@ export class BrowserView {
   // origin: the page origin the host filters ("https://launcher.norvane.local/").
   static async open(session, { origin, headless = true, executablePath = process.env.NV_CHROMIUM || '/usr/bin/chromium',
     width = 960, height = 600 } = {}) {
-    const chromium = await loadChromium();
+    const chromium = loadChromium();
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'nv-standin-browser-'));
     const args = [...FLAGS];
     if (!headless) args.push('--test-type', '--app=data:text/html,', `--window-size=${width},${height}`);
@@ -86,12 +85,16 @@ export class BrowserView {
     this.closed = false;
     this.errors = [];           // page errors, for the caller's report
     this.delivered = 0;         // host messages handed to the page
+    this.served = [];           // {url, status, body} of every origin request the host answered
     this.#seenCalls = 0;
     this.#letThrough = [];
     this.#queue = Promise.resolve();
   }
 
   #seenCalls;
+  #newWindows = 0;
+  #lastWindow = { url: '', at: 0 };
+  #opening = false;
   #letThrough;
   #queue;
   #goingTo = null;
@@ -108,7 +111,10 @@ export class BrowserView {
     });
     await this.context.addInitScript(installWebView);
     await this.context.route('**/*', (route) => this.#route(route).catch(() => route.abort('failed').catch(() => {})));
-    this.context.on('page', (opened) => { if (opened !== this.page) this.#popup(opened); });
+    this.context.on('page', (opened) => {
+      if (this.#opening) this.#opening = false;  // the tab that replaces a crashed one
+      else if (opened !== this.page) this.#popup(opened);
+    });
     this.context.on('close', () => this.#browserGone());
     this.#usePage(page);
     this.onChange = () => this.#hostChanged();
@@ -168,13 +174,21 @@ export class BrowserView {
   async #route(route) {
     const request = route.request();
     const url = request.url();
-    const page = request.frame().page();
-    const mainDocument = request.isNavigationRequest() && request.frame() === page.mainFrame();
-    if (page !== this.page) {
-      // The first request of a window the page opened (window.open, _blank).
+    // A new window's first request comes before its frame exists.
+    let frame = null;
+    try { frame = request.frame(); } catch { frame = null; }
+    if (!frame || frame.page() !== this.page) {
+      // The first request of a window the page opened (window.open, _blank):
+      // the host's NewWindowRequested decides, the window never loads here.
+      this.#newWindows++;
       await route.abort('failed');
+      // Chromium may try the aborted first request once more: one question.
+      const again = this.#lastWindow.url === url && Date.now() - this.#lastWindow.at < 1000;
+      this.#lastWindow = { url, at: Date.now() };
+      if (request.isNavigationRequest() && !again) await this.session.newWindow(url).catch(() => {});
       return;
     }
+    const mainDocument = request.isNavigationRequest() && frame === this.page.mainFrame();
     if (mainDocument && url !== this.#goingTo) {
       // The page leaves: the host's NavigationStarting decides.
       this.#letThrough.push(url);
@@ -195,24 +209,17 @@ export class BrowserView {
       await route.abort('failed');
       return;
     }
+    this.served.push({ url, status: reply.status, body: reply.body });
     await route.fulfill({ status: reply.status, headers: parseHeaders(reply.headers), body: reply.body });
   }
 
+  // A window that never makes a request (about:blank) is asked for as such.
   async #popup(opened) {
-    const opener = await opened.opener().catch(() => null);
-    let target = opened.url();
-    if (target === 'about:blank') {
-      // The address is known once its first request starts.
-      target = await new Promise((resolve) => {
-        const timer = setTimeout(() => resolve(opened.url()), 2000);
-        opened.once('request', (r) => { clearTimeout(timer); resolve(r.url()); });
-      });
+    const before = this.#newWindows;
+    for (let waited = 0; waited < 1000 && this.#newWindows === before; waited += 50) {
+      await new Promise((r) => setTimeout(r, 50));
     }
-    if (opener === this.page || opener === null) {
-      await this.session.newWindow(target).catch(() => {});
-    }
-    // Never a second window inside the launcher: the host opens what it
-    // wants in the default browser.
+    if (this.#newWindows === before) await this.session.newWindow(opened.url()).catch(() => {});
     await opened.close().catch(() => {});
   }
 
@@ -226,6 +233,7 @@ export class BrowserView {
   // navigation the stand-in starts for the reload loads the page into it.
   async #reload() {
     const old = this.page;
+    this.#opening = true;
     const page = await this.context.newPage();
     this.#usePage(page);
     await old.close().catch(() => {});

@@ -88,7 +88,14 @@ async function headlessRun() {
 
   await step('install', 'install', async () => {});
   let busy = catchBusy('installing');
-  await step('ready-after-install', 'ready', () => view.page.click('#big'), async () => {
+  await step('ready-after-install', 'ready', async () => {
+    // INSTALL waits for the free space of the chosen drive.
+    await view.page.waitForFunction(() => {
+      const free = document.getElementById('freeLine');
+      return free && !free.textContent.includes('checking');
+    }, null, { timeout: 30000 });
+    await view.page.click('#big');
+  }, async () => {
     const seen = await busy;
     const files = fs.existsSync(gameFolder) ? fs.readdirSync(gameFolder).length : 0;
     if (!fs.existsSync(path.join(gameFolder, 'norvane.exe'))) throw new Error('norvane.exe is not in the game folder');

@@ -62,6 +62,8 @@ test('the page, its logo and its art come out of the executable through the host
   const { view } = launcher;
   await until(async () => (await view.screen()) !== '', 'the page showing a screen', 30000);
   assert.equal(view.page.url(), pageAddress);
+  await view.page.waitForFunction(() => document.getElementById('logo').complete);
+  await until(() => ['logo.png', 'art.jpg'].every((n) => view.served.some((r) => r.url === origin + n)), 'the images');
   const body = (name) => view.served.find((r) => r.url === origin + name)?.body;
   assert.ok(body('launcher.html')?.equals(fs.readFileSync(path.join(root, 'resources/launcher.html'))), 'page bytes');
   assert.ok(body('logo.png')?.equals(fs.readFileSync(path.join(root, 'resources/logo.png'))), 'logo bytes');

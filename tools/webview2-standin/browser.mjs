@@ -92,7 +92,6 @@ export class BrowserView {
   }
 
   #seenCalls;
-  #newWindows = 0;
   #lastWindow = { url: '', at: 0 };
   #opening = false;
   #letThrough;
@@ -180,7 +179,6 @@ export class BrowserView {
     if (!frame || frame.page() !== this.page) {
       // The first request of a window the page opened (window.open, _blank):
       // the host's NewWindowRequested decides, the window never loads here.
-      this.#newWindows++;
       await route.abort('failed');
       // Chromium may try the aborted first request once more: one question.
       const again = this.#lastWindow.url === url && Date.now() - this.#lastWindow.at < 1000;
@@ -215,11 +213,12 @@ export class BrowserView {
 
   // A window that never makes a request (about:blank) is asked for as such.
   async #popup(opened) {
-    const before = this.#newWindows;
-    for (let waited = 0; waited < 1000 && this.#newWindows === before; waited += 50) {
+    // Its first request may come before or after this event.
+    const asked = () => Date.now() - this.#lastWindow.at < 1500;
+    for (let waited = 0; waited < 1000 && !asked(); waited += 50) {
       await new Promise((r) => setTimeout(r, 50));
     }
-    if (this.#newWindows === before) await this.session.newWindow(opened.url()).catch(() => {});
+    if (!asked()) await this.session.newWindow(opened.url()).catch(() => {});
     await opened.close().catch(() => {});
   }
 

@@ -13,22 +13,9 @@ www="$servers/www/self-update/download"
 mirror="https://localhost:18443/self-update/download/"  # the trailing '/' is part of the case
 first="build/windows-x64/tests/system/self_update_probe.exe"
 next="build/windows-x64/tests/system/self_update_probe_next.exe"
-passed=0
-failed=0
-
-check() {  # check <name> <command...>
-  local name="$1"; shift
-  if "$@"; then
-    passed=$((passed + 1)); echo "ok   $name"
-  else
-    failed=$((failed + 1)); echo "FAIL $name"
-  fi
-}
-finish() {
-  echo "self-update: $passed passed, $failed failed"
-  [ "$failed" = 0 ]
-  exit
-}
+suite=self-update
+# shellcheck source=/dev/null
+. scripts/suite-checks
 
 if [ ! -f "$first" ] || [ ! -f "$next" ] ||
    ! curl -s -o /dev/null --cacert "$servers/certs/ca.pem" https://localhost:18443/; then

@@ -15,22 +15,9 @@ work="$root/build/windows-x64/sync-e2e"
 www="$servers/www/sync-e2e/download"
 mirror="https://localhost:18443/sync-e2e/download"
 driver="build/windows-x64/tests/sync/sync_e2e.exe"
-passed=0
-failed=0
-
-check() {  # check <name> <command...>
-  local name="$1"; shift
-  if "$@"; then
-    passed=$((passed + 1)); echo "ok   $name"
-  else
-    failed=$((failed + 1)); echo "FAIL $name"
-  fi
-}
-finish() {
-  echo "sync-e2e: $passed passed, $failed failed"
-  [ "$failed" = 0 ]
-  exit
-}
+suite=sync-e2e
+# shellcheck source=/dev/null
+. scripts/suite-checks
 
 if [ ! -f "$driver" ] || ! curl -s -o /dev/null --cacert "$servers/certs/ca.pem" https://localhost:18443/; then
   echo "sync-e2e: needs the windows-x64 build and the test servers (run through scripts/test)"

@@ -35,6 +35,7 @@
 #include "sync/manifest.h"
 #include "sync/sha256.h"
 #include "sync/sync_engine.h"
+#include "sync/sync_engine_testing.h"
 
 namespace {
 

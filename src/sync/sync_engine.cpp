@@ -1,6 +1,7 @@
 // The sync engine on disk and over the network: fetch the manifests, scan,
 // download what is missing or wrong, scan again, remember what was verified.
 #include "sync/sync_engine.h"
+#include "sync/sync_engine_testing.h"
 
 #include <windows.h>
 

@@ -1,4 +1,5 @@
 #include "system/self_update.h"
+#include "system/self_update_testing.h"
 
 #include <windows.h>
 

@@ -20,11 +20,4 @@ void RemoveSelfUpdateLeftovers();
 // running executable under its own name).
 bool SelfUpdate(const std::vector<std::string>& mirrors);
 
-// The two steps a test can make fail; null members use the real ones.
-struct SelfUpdateSeams {
-  bool (*moveFile)(std::wstring_view from, std::wstring_view to) = nullptr;
-  bool (*startProcess)(const std::wstring& exePath) = nullptr;
-};
-SelfUpdateSeams& SelfUpdateSeamsForTests();
-
 }  // namespace nv

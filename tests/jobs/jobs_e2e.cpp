@@ -28,6 +28,7 @@
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"
 #include "sync/sync_engine.h"
+#include "sync/sync_engine_testing.h"
 #include "sync/unique_handle.h"
 #include "system/launcher_settings.h"
 #include "system/shell_files.h"

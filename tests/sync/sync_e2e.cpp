@@ -23,6 +23,7 @@
 #include "net/transfer.h"
 #include "sync/fs_helpers.h"
 #include "sync/sync_engine.h"
+#include "sync/sync_engine_testing.h"
 
 namespace {
 

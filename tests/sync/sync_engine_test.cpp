@@ -19,6 +19,7 @@
 #include "sync/fs_helpers.h"
 #include "sync/sha256.h"
 #include "sync/sync_engine.h"
+#include "sync/sync_engine_testing.h"
 #include "sync/unique_handle.h"
 
 namespace nv {

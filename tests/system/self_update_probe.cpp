@@ -11,6 +11,7 @@
 
 #include "sync/fs_helpers.h"
 #include "system/self_update.h"
+#include "system/self_update_testing.h"
 #include "system/shell_files.h"
 
 #ifndef NV_PROBE_NEXT

@@ -187,7 +187,12 @@ void OnJobEnded() {
 
 bool WaitForJobEnd(DWORD timeoutMs) {
   if (jobBusy.load() && jobDoneEvent) WaitForSingleObject(jobDoneEvent.get(), timeoutMs);
-  if (jobBusy.load()) return false;
+  if (jobBusy.load()) {
+    // Left to end with the process. A thread object still joinable when the
+    // process's static objects are destroyed would end it in std::terminate.
+    if (workerThread.joinable()) workerThread.detach();
+    return false;
+  }
   JoinWorker();
   return true;
 }

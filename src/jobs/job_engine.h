@@ -72,7 +72,7 @@ bool ResumeLastJob();
 // is busy, timer 1 stops and the finished worker is joined.
 void OnJobEnded();
 // Shutdown: waits up to timeoutMs for the running job, then joins it if it
-// ended. True when no job is left running.
+// ended or detaches it if not. True when no job is left running.
 bool WaitForJobEnd(DWORD timeoutMs);
 
 }  // namespace nv

@@ -7,7 +7,9 @@
 #   - one curl process (one keep-alive connection) writing the files, then
 #     sha256sum over them.
 # Rounds alternate (engine, WinHTTP, curl) so that a change in the machine's
-# load hits all three; the median of each is compared.
+# load hits all three; the median of each is compared. A fourth line is the
+# bound for an engine that keeps its rules: the WinHTTP loop placing each body
+# as a new file (create the partial file, write, close, write-through move).
 #   bench/sync-small-files.sh [--steps]   (after a windows-x64 build)
 #   NV_BENCH_ROUNDS=3 NV_BENCH_FILES=5000 NV_BENCH_KIB=8
 # --steps also times the engine's per-file steps one by one.
@@ -33,7 +35,7 @@ bench_exe="$root/build/windows-x64/tests/sync/sync_small_bench.exe"
 work="$root/build/windows-x64/bench-small"
 # shellcheck source=bench/bench-session
 . "$root/bench/bench-session"
-bench_cleanup+=("rm -rf '$work/game' '$work/curl'")
+bench_cleanup+=("rm -rf '$work/game' '$work/curl' '$work/placed'")
 
 servers="$root/build/windows-x64/test-servers"
 www="$servers/www/bench-small/download"
@@ -91,6 +93,15 @@ run_winhttp() {
     *) echo "bench: the WinHTTP loop failed ($line)" >&2; exit 1 ;;
   esac
 }
+run_place() {
+  rm -rf "$work/placed"
+  local line
+  line=$("$WINE" "$bench_exe" winhttp "$mirror" place "$(winpath "$work/placed")" </dev/null 2>/dev/null | tr -d '\r')
+  case "$line" in
+    "ok "*) read -r _ place_s _ <<<"$line" ;;
+    *) echo "bench: the WinHTTP loop placing files failed ($line)" >&2; exit 1 ;;
+  esac
+}
 run_curl() {
   rm -rf "$work/curl"
   mkdir -p "$work/curl"
@@ -106,29 +117,33 @@ run_curl() {
 # Wine's first connection after the prefix starts is sometimes slow: warm up.
 "$WINE" "$bench_exe" winhttp "$mirror" </dev/null >/dev/null 2>&1
 
-declare -a engine_all=() winhttp_all=() curl_all=()
+declare -a engine_all=() winhttp_all=() place_all=() curl_all=()
 echo "$shape, $rounds round(s); files/s (seconds)"
 for ((round = 1; round <= rounds; round++)); do
   load_before=$(bench_load)
   run_engine
   run_winhttp
+  run_place
   run_curl
-  engine_all+=("$engine_s"); winhttp_all+=("$winhttp_s"); curl_all+=("$curl_s")
+  engine_all+=("$engine_s"); winhttp_all+=("$winhttp_s"); place_all+=("$place_s"); curl_all+=("$curl_s")
   awk -v n="$files" -v r="$round" -v e="$engine_s" -v p="$engine_process_s" -v d="$engine_dl_s" -v w="$winhttp_s" \
-    -v c="$curl_s" -v l="$load_before" -v l2="$(bench_load)" 'BEGIN {
-    printf "round %d: engine %6.1f (%.2f s; process %.2f s; inside DownloadManifestEntry %.2f s)  WinHTTP %6.1f (%.2f s)  curl+sha256sum %6.1f (%.2f s)  load %s -> %s\n",
-      r, n / e, e, p, d, n / w, w, n / c, c, l, l2
+    -v q="$place_s" -v c="$curl_s" -v l="$load_before" -v l2="$(bench_load)" 'BEGIN {
+    printf "round %d: engine %6.1f (%.2f s; process %.2f s; inside DownloadManifestEntry %.2f s)  WinHTTP %6.1f (%.2f s)  WinHTTP+placing %6.1f (%.2f s)  curl+sha256sum %6.1f (%.2f s)  load %s -> %s\n",
+      r, n / e, e, p, d, n / w, w, n / q, q, n / c, c, l, l2
   }'
 done
 
 if ((rounds > 0)); then
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-e=$(median "${engine_all[@]}"); w=$(median "${winhttp_all[@]}"); c=$(median "${curl_all[@]}")
-awk -v n="$files" -v e="$e" -v w="$w" -v c="$c" 'BEGIN {
-  printf "sync engine (SyncContentSets):   %7.1f files/s (%.2f s, median)\n", n / e, e
-  printf "bare WinHTTP loop, 1 connection: %7.1f files/s (%.2f s, median)\n", n / w, w
-  printf "curl keep-alive + sha256sum:     %7.1f files/s (%.2f s, median)\n", n / c, c
-  printf "engine / WinHTTP %.2f (target >= 0.70), engine / curl %.2f\n", w / e, c / e
+e=$(median "${engine_all[@]}"); w=$(median "${winhttp_all[@]}"); q=$(median "${place_all[@]}")
+c=$(median "${curl_all[@]}")
+awk -v n="$files" -v e="$e" -v w="$w" -v q="$q" -v c="$c" 'BEGIN {
+  printf "sync engine (SyncContentSets):      %7.1f files/s (%.2f s, median)\n", n / e, e
+  printf "bare WinHTTP loop, 1 connection:    %7.1f files/s (%.2f s, median)\n", n / w, w
+  printf "the same loop placing every file:   %7.1f files/s (%.2f s, median)\n", n / q, q
+  printf "curl keep-alive + sha256sum:        %7.1f files/s (%.2f s, median)\n", n / c, c
+  printf "engine / WinHTTP %.2f (target >= 0.70), engine / WinHTTP+placing %.2f, engine / curl %.2f\n",
+    w / e, q / e, c / e
 }'
 echo "load average (1, 5, 15 min): $(bench_load)"
 fi

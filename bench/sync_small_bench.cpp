@@ -12,7 +12,10 @@
 //       on one WinHTTP connection, the bodies thrown away ("one"); "each"
 //       opens a connection handle per file, "client" goes through the HTTP
 //       client's OpenGetRequest. Prints "ok <seconds> <files> <CPU seconds>".
-//       Prints "ok <seconds> <files>".
+//   sync_small_bench winhttp <mirror> place <folder>
+//       The bound for an engine that keeps its rules: the "one" loop, and each
+//       body placed as a new file under <folder> the least way the rules
+//       allow (create "<file>.part", write, close, write-through move).
 //   sync_small_bench steps <game folder> <mirror>
 //       Where an engine's file goes: the per-file path taken apart into its
 //       steps, each timed over all files, beside what the platform needs for
@@ -20,6 +23,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -55,8 +59,22 @@ double CpuSeconds() {
 }
 
 std::string mirror;
+std::vector<double> fileSeconds;  // one per file, for the spread on stderr
 double downloadSeconds = 0;
 int downloads = 0;
+
+// The spread of the per-file times: a few slow requests (a stalled
+// acknowledgement, a new connection) cost as much as many fast ones.
+void PrintSpread(const char* what) {
+  if (fileSeconds.empty()) return;
+  std::sort(fileSeconds.begin(), fileSeconds.end());
+  auto at = [](double share) { return fileSeconds[static_cast<std::size_t>(share * (fileSeconds.size() - 1))] * 1e3; };
+  double over10ms = 0;
+  for (double t : fileSeconds)
+    if (t > 0.010) over10ms += t;
+  std::fprintf(stderr, "%s per file: p50 %.2f ms, p90 %.2f ms, p99 %.2f ms, max %.1f ms, %.2f s in files over 10 ms\n",
+               what, at(0.5), at(0.9), at(0.99), at(1.0), over10ms);
+}
 
 std::vector<std::string> OneMirror() { return {mirror}; }
 
@@ -65,7 +83,8 @@ bool TimedDownload(const std::vector<std::string>& mirrors, std::string_view rel
                    const std::atomic<bool>* stopFlag) {
   const Clock::time_point start = Clock::now();
   const bool ok = nv::DownloadManifestEntry(mirrors, relativePath, target, size, sha256, progress, stopFlag);
-  downloadSeconds += Since(start);
+  fileSeconds.push_back(Since(start));
+  downloadSeconds += fileSeconds.back();
   ++downloads;
   return ok;
 }
@@ -95,12 +114,27 @@ int Engine(const std::wstring& folder) {
     return 1;
   }
   std::printf("ok %.3f %d %.3f %.3f\n", seconds, downloads, downloadSeconds, CpuSeconds() - cpu);
+  PrintSpread("engine");
   return 0;
 }
 
+// Writes one body to "<target>.part" and moves it over target, write-through.
+bool PlaceFile(const std::wstring& target, const char* body, DWORD size) {
+  nv::CreateParentDirectories(target);
+  const std::wstring partial = target + L".part";
+  {
+    nv::UniqueFile file(CreateFileW(partial.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.get(), body, size, &written, nullptr) || written != size) return false;
+  }
+  return MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 // kind: "one" one connection for every file (the bound); "each" a connection
-// handle per file; "client" the HTTP client's OpenGetRequest per file.
-int BareWinHttp(const std::wstring& kind) {
+// handle per file; "client" the HTTP client's OpenGetRequest per file;
+// "place" as "one", each body placed as a file below folder.
+int BareWinHttp(const std::wstring& kind, const std::wstring& folder) {
   nv::ContentManifest manifest;
   if (!FetchClientManifest(manifest)) {
     std::printf("failed manifest\n");
@@ -124,6 +158,7 @@ int BareWinHttp(const std::wstring& kind) {
   if (!connect) return 1;
   int files = 0;
   for (const nv::ManifestEntry& entry : manifest.entries) {
+    const Clock::time_point fileStart = Clock::now();
     const std::wstring path = basePath + L"/client/files/" + nv::FromUtf8(entry.sha256);
     nv::RequestHandles handles;
     if (kind == L"client") {
@@ -147,14 +182,24 @@ int BareWinHttp(const std::wstring& kind) {
     }
     std::uint64_t bytes = 0;
     DWORD read = 0;
-    while (WinHttpReadData(handles.request.get(), buffer.get(), kPiece, &read) && read) bytes += read;
+    while (bytes < kPiece &&
+           WinHttpReadData(handles.request.get(), buffer.get() + bytes, static_cast<DWORD>(kPiece - bytes), &read) &&
+           read)
+      bytes += read;
     if (bytes != entry.size) {
       std::printf("failed size %d\n", files);
       return 1;
     }
+    if (kind == L"place" &&
+        !PlaceFile(nv::LongPath(nv::JoinGamePath(folder, entry.path)), buffer.get(), static_cast<DWORD>(bytes))) {
+      std::printf("failed placing %d\n", files);
+      return 1;
+    }
     ++files;
+    fileSeconds.push_back(Since(fileStart));
   }
   std::printf("ok %.3f %d %.3f\n", Since(start), files, CpuSeconds() - cpu);
+  PrintSpread("WinHTTP");
   return 0;
 }
 
@@ -266,15 +311,16 @@ int wmain(int argc, wchar_t** argv) {
     mirror = nv::ToUtf8(argv[3]);
     return Engine(argv[2]);
   }
-  if (mode == L"winhttp" && (argc == 3 || argc == 4)) {
+  if (mode == L"winhttp" && (argc == 3 || argc == 4 || (argc == 5 && std::wstring(argv[3]) == L"place"))) {
     mirror = nv::ToUtf8(argv[2]);
-    return BareWinHttp(argc == 4 ? argv[3] : L"one");
+    return BareWinHttp(argc >= 4 ? argv[3] : L"one", argc == 5 ? argv[4] : L"");
   }
   if (mode == L"steps" && argc == 4) {
     mirror = nv::ToUtf8(argv[3]);
     return Steps(argv[2]);
   }
   std::fprintf(stderr,
-               "usage: sync_small_bench engine <folder> <mirror> | winhttp <mirror> | steps <folder> <mirror>\n");
+               "usage: sync_small_bench engine <folder> <mirror> | winhttp <mirror> [one|each|client|place <folder>] | "
+               "steps <folder> <mirror>\n");
   return 2;
 }

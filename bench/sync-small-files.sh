@@ -73,7 +73,7 @@ run_engine() {
   rm -rf "$work/game"
   local t0 t1 line
   t0=$(now)
-  line=$("$WINE" "$bench_exe" engine "$(winpath "$work/game")" "$mirror" </dev/null 2>/dev/null | tr -d '\r')
+  line=$("$WINE" "$bench_exe" engine "$(winpath "$work/game")" "$mirror" </dev/null 2>"$work/spread-engine" | tr -d '\r')
   t1=$(now)
   case "$line" in
     "ok "*) ;;
@@ -87,7 +87,7 @@ run_engine() {
 }
 run_winhttp() {
   local line
-  line=$("$WINE" "$bench_exe" winhttp "$mirror" </dev/null 2>/dev/null | tr -d '\r')
+  line=$("$WINE" "$bench_exe" winhttp "$mirror" </dev/null 2>"$work/spread-winhttp" | tr -d '\r')
   case "$line" in
     "ok "*) read -r _ winhttp_s _ <<<"$line" ;;
     *) echo "bench: the WinHTTP loop failed ($line)" >&2; exit 1 ;;
@@ -96,7 +96,7 @@ run_winhttp() {
 run_place() {
   rm -rf "$work/placed"
   local line
-  line=$("$WINE" "$bench_exe" winhttp "$mirror" place "$(winpath "$work/placed")" </dev/null 2>/dev/null | tr -d '\r')
+  line=$("$WINE" "$bench_exe" winhttp "$mirror" place "$(winpath "$work/placed")" </dev/null 2>"$work/spread-place" | tr -d '\r')
   case "$line" in
     "ok "*) read -r _ place_s _ <<<"$line" ;;
     *) echo "bench: the WinHTTP loop placing files failed ($line)" >&2; exit 1 ;;
@@ -131,6 +131,9 @@ for ((round = 1; round <= rounds; round++)); do
     printf "round %d: engine %6.1f (%.2f s; process %.2f s; inside DownloadManifestEntry %.2f s)  WinHTTP %6.1f (%.2f s)  WinHTTP+placing %6.1f (%.2f s)  curl+sha256sum %6.1f (%.2f s)  load %s -> %s\n",
       r, n / e, e, p, d, n / w, w, n / q, q, n / c, c, l, l2
   }'
+  for kind in engine winhttp place; do
+    grep -h " per file:" "$work/spread-$kind" | tr -d "\r" | sed "s/^/  /"
+  done
 done
 
 if ((rounds > 0)); then

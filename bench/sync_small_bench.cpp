@@ -199,7 +199,7 @@ int BareWinHttp(const std::wstring& kind, const std::wstring& folder) {
     fileSeconds.push_back(Since(fileStart));
   }
   std::printf("ok %.3f %d %.3f\n", Since(start), files, CpuSeconds() - cpu);
-  PrintSpread("WinHTTP");
+  PrintSpread(kind == L"place" ? "WinHTTP+placing" : "WinHTTP");
   return 0;
 }
 

@@ -116,7 +116,16 @@ async function headlessRun() {
   busy = catchBusy('repair');
   await step('repair', 'ready', async () => {
     if (fs.existsSync(damaged)) fs.writeFileSync(damaged, 'damaged');
+    // The ready screen stays until the repair's first message: record every
+    // screen change so that "ready" counts only once the repair has left it.
+    await view.page.evaluate(() => {
+      window.nvDemoScreens = [];
+      new MutationObserver(() => window.nvDemoScreens.push(document.body.className))
+        .observe(document.body, { attributes: true, attributeFilter: ['class'] });
+    });
     await view.page.click('#sbRepair');
+    await view.page.waitForFunction(() => window.nvDemoScreens.some((name) => !/(?:^| )s-ready(?: |$)/.test(name)),
+      null, { timeout: 60000 });
   }, async () => {
     const seen = await busy;
     const size = fs.existsSync(damaged) ? fs.statSync(damaged).size : 0;

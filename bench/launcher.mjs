@@ -7,9 +7,10 @@
 //     WebView2's would be);
 //   - the launcher's working set once its page is loaded and the start-up
 //     check has ended, as Wine reports it (GetProcessMemoryInfo from another
-//     process in the same prefix) and as Linux sees the process (VmRSS).
-// The peer of the start time is Wine itself: a program that exits at once,
-// timed from spawn to exit.
+//     process in the same prefix; Wine gives the Linux RSS of the process,
+//     its own code included).
+// The peers are Wine itself: a program that exits at once, timed from spawn
+// to exit, and the working set of an idle cmd.exe waiting for input.
 //   node bench/launcher.mjs [--runs N]
 // Needs a session with Xvfb, the wineserver and the test servers (bench/run
 // gives one). With NV_BENCH_TABLE set, the figures go to its table as rows.
@@ -135,20 +136,29 @@ async function browserRun() {
     await within((async () => { while (!firstState) await settle(20); })(), 30000, 'the first state in the page');
     await settle(5000);  // idle: the check has ended, the page shows its screen
     const screen = await view.screen();
-    const result = await runWine([probe, 'workingset', path.basename(exe)]);
-    const fields = result.stdout.trim().split(/\s+/);
-    if (fields[0] !== 'ok') throw new Error(`working set query failed: ${result.stdout.trim()}`);
-    let rss = 0;
-    try {
-      const status = fs.readFileSync(`/proc/${run.child.pid}/status`, 'utf8');
-      rss = Number(/VmRSS:\s+(\d+) kB/.exec(status)?.[1] || 0) * 1024;
-    } catch { rss = 0; }
-    return {
-      firstState, screen, workingSet: Number(fields[1]), peak: Number(fields[2]), privateBytes: Number(fields[3]), rss,
-      errors: view.errors.length,
-    };
+    return { firstState, screen, ...(await workingSetOf(path.basename(exe))), errors: view.errors.length };
   } finally {
     await stop(run, session, view);
+  }
+}
+
+async function workingSetOf(name) {
+  const result = await runWine([probe, 'workingset', name]);
+  const fields = result.stdout.trim().split(/\s+/);
+  if (fields[0] !== 'ok') throw new Error(`working set query failed: ${result.stdout.trim()}`);
+  return { workingSet: Number(fields[1]), peak: Number(fields[2]) };
+}
+
+// The floor under every program in this Wine: cmd.exe waiting for input.
+async function idleWineProcess() {
+  const child = spawn(wine, ['cmd.exe'], { stdio: ['pipe', 'ignore', 'ignore'] });
+  const exited = new Promise((resolve) => child.on('exit', resolve));
+  try {
+    await settle(3000);
+    return (await workingSetOf('cmd.exe')).workingSet;
+  } finally {
+    child.stdin.end('exit\r\n');
+    await within(exited, 10000, 'cmd.exe exit').catch(() => child.kill('SIGKILL'));
   }
 }
 
@@ -159,7 +169,14 @@ try {
   const host = [];
   for (let i = 1; i <= runs; i++) {
     const before = load();
-    const empty = await runWine([probe]);  // prints its usage and exits
+    // sync_bench without arguments prints its usage and exits with 2.
+    const empties = [];
+    for (let k = 0; k < 3; k++) {
+      const empty = await runWine([probe]);
+      if (empty.code !== 2) throw new Error(`the empty program ended with ${empty.code}`);
+      empties.push(empty.ms);
+    }
+    const empty = { ms: median(empties) };
     wineStart.push(empty.ms);
     const r = await driverRun();
     host.push(r.state);
@@ -168,18 +185,19 @@ try {
   }
   const before = load();
   const b = await browserRun();
+  const floor = await idleWineProcess();
   const mb = (bytes) => (bytes / 1048576).toFixed(1);
   console.log(`browser run: first state in the page ${b.firstState.toFixed(0)} ms after spawn; idle on screen ` +
-    `"${b.screen}": working set ${mb(b.workingSet)} MiB (peak ${mb(b.peak)}, private ${mb(b.privateBytes)}) as Wine ` +
-    `reports it, VmRSS of the wine64 process ${mb(b.rss)} MiB; ${b.errors} page errors; load ${before} -> ${load()}`);
+    `"${b.screen}": working set ${mb(b.workingSet)} MiB (peak ${mb(b.peak)}) as Wine reports it; an idle cmd.exe ` +
+    `${mb(floor)} MiB; ${b.errors} page errors; load ${before} -> ${load()}`);
   const h = median(host);
   const w = median(wineStart);
   rows.push([`process start to first state posted to the page (driver mode, median of ${runs})`,
     `${h.toFixed(0)} ms`, `${w.toFixed(0)} ms (empty program, wine64 start to exit)`, (h / w).toFixed(2), '-']);
   rows.push(['process start to first state in the page (browser mode, Chromium start included)',
     `${b.firstState.toFixed(0)} ms`, '-', '-', '-']);
-  rows.push([`idle working set, page loaded (Wine's figure; VmRSS ${mb(b.rss)} MiB, private ${mb(b.privateBytes)} MiB)`,
-    `${mb(b.workingSet)} MiB`, '-', '-', '-']);
+  rows.push(["idle working set, page loaded (Wine's figure: the process's Linux RSS, Wine included)",
+    `${mb(b.workingSet)} MiB`, `${mb(floor)} MiB (idle cmd.exe)`, (b.workingSet / floor).toFixed(2), '-']);
 } catch (error) {
   console.error(`bench: ${error.message}`);
   failed = true;

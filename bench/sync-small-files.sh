@@ -149,6 +149,12 @@ awk -v n="$files" -v e="$e" -v w="$w" -v q="$q" -v c="$c" 'BEGIN {
     w / e, q / e, c / e
 }'
 echo "load average (1, 5, 15 min): $(bench_load)"
+what="$files files of $kib KiB synced"
+rate() { awk -v n="$files" -v s="$1" 'BEGIN { printf "%.0f files/s", n / s }'; }
+bench_row "$what vs curl keep-alive + sha256sum" "$(rate "$e")" "$(rate "$c")" \
+  "$(awk -v e="$e" -v c="$c" 'BEGIN { printf "%.2f", c / e }')" "-"
+bench_row "$what vs WinHTTP alone, 1 connection" "$(rate "$e")" "$(rate "$w")" \
+  "$(awk -v e="$e" -v w="$w" 'BEGIN { printf "%.2f", w / e }')" ">= 0.70"
 fi
 
 if ((steps)); then

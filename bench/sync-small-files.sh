@@ -155,6 +155,8 @@ bench_row "$what vs curl keep-alive + sha256sum" "$(rate "$e")" "$(rate "$c")" \
   "$(awk -v e="$e" -v c="$c" 'BEGIN { printf "%.2f", c / e }')" "-"
 bench_row "$what vs WinHTTP alone, 1 connection" "$(rate "$e")" "$(rate "$w")" \
   "$(awk -v e="$e" -v w="$w" 'BEGIN { printf "%.2f", w / e }')" ">= 0.70"
+bench_row "$what vs WinHTTP placing every file (partial file, write, close, write-through move)" "$(rate "$e")" \
+  "$(rate "$q")" "$(awk -v e="$e" -v q="$q" 'BEGIN { printf "%.2f", q / e }')" "-"
 fi
 
 if ((steps)); then

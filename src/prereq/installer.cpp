@@ -4,6 +4,7 @@
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "sync/fs_helpers.h"
+#include "sync/product_name.h"
 #include "sync/unique_handle.h"
 
 namespace nv {
@@ -43,7 +44,7 @@ std::wstring PrerequisiteDownloadFolder() {
   std::wstring folder = (n == 0 || n > MAX_PATH) ? std::wstring(L"C:\\Windows\\Temp\\")
                                                   : std::wstring(buffer, n);
   if (folder.back() != L'\\') folder += L'\\';
-  return folder + L"Norvane";
+  return folder + kProductName;
 }
 
 bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::uint32_t& exitCode,

@@ -10,9 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/desktop_shell.h"
 #include "bridge/install_folder.h"
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
+#include "bridge/open_target.h"
 #include "bridge/window_messages.h"
 #include "jobs/job_engine.h"
 #include "prereq/prerequisites.h"
@@ -29,24 +31,31 @@ std::atomic<FolderPicker> folderPicker{nullptr};
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) { return text.starts_with(prefix); }
 
-bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    wchar_t a = text[i];
-    if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
-    if (a != prefix[i]) return false;
-  }
-  return true;
-}
-
 bool IsExistingFolder(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void ShellOpen(const std::wstring& target) {
+// ShellExecuteW answers above 32 when it opened the target.
+bool OpenInOwnProcess(const std::wstring& target) {
+  const HINSTANCE result = ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+std::atomic<RoadOpener> desktopShellOpener{nullptr};
+std::atomic<RoadOpener> ownProcessOpener{nullptr};
+
+void ShellOpen(const std::wstring& target, OpenKind kind) {
   ScopedComInit com;
-  ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  for (OpenRoad road : OpenRoadsFor(kind)) {
+    if (road == OpenRoad::kDesktopShell) {
+      const RoadOpener opener = desktopShellOpener.load();
+      if (opener ? opener(target) : OpenThroughDesktopShell(target)) return;
+    } else {
+      const RoadOpener opener = ownProcessOpener.load();
+      if (opener ? opener(target) : OpenInOwnProcess(target)) return;
+    }
+  }
 }
 
 // The shell's folder picker, owned by the main window. Nothing when the
@@ -94,15 +103,18 @@ void CheckPrerequisitesInBackground() {
 
 void SetExternalOpenerForTesting(ExternalOpener opener) { externalOpener = opener; }
 void SetFolderPickerForTesting(FolderPicker picker) { folderPicker = picker; }
+void SetOpenRoadsForTesting(RoadOpener desktopShell, RoadOpener ownProcess) {
+  desktopShellOpener = desktopShell;
+  ownProcessOpener = ownProcess;
+}
 
 void OpenExternal(const std::wstring& target) {
-  if (target.empty()) return;
-  const bool web = StartsWithIgnoringCase(target, L"https://") || StartsWithIgnoringCase(target, L"http://");
-  if (!web && !IsExistingFolder(target)) return;
+  const OpenKind kind = ClassifyOpenTarget(target);
+  if (kind == OpenKind::kNothing || (kind == OpenKind::kFolder && !IsExistingFolder(target))) return;
   if (ExternalOpener opener = externalOpener.load()) {
     opener(target);
   } else {
-    ShellOpen(target);
+    ShellOpen(target, kind);
   }
 }
 

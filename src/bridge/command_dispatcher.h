@@ -15,7 +15,8 @@ void DispatchCommand(std::wstring_view text);
 void PickInstallFolder();
 
 // Opens an http(s) address in the default browser, or an existing folder in
-// the file manager. Anything else is ignored.
+// the file manager, as the desktop user when the desktop shell takes it.
+// Anything else is ignored.
 void OpenExternal(const std::wstring& target);
 
 }  // namespace nv

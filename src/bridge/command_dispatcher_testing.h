@@ -13,4 +13,10 @@ void SetExternalOpenerForTesting(ExternalOpener opener);
 using FolderPicker = std::optional<std::wstring> (*)();
 void SetFolderPickerForTesting(FolderPicker picker);
 
+// With no external opener set: the desktop shell's road and the launcher's
+// own ShellExecuteW, each answering whether it took the target. nullptr puts
+// the real one back.
+using RoadOpener = bool (*)(const std::wstring& target);
+void SetOpenRoadsForTesting(RoadOpener desktopShell, RoadOpener ownProcess);
+
 }  // namespace nv

@@ -2,6 +2,9 @@
 
 #include <cwctype>
 
+#include "sync/ascii_text.h"
+#include "sync/product_name.h"
+
 namespace nv {
 
 namespace {
@@ -11,8 +14,6 @@ bool IsTrimmed(wchar_t c) { return c == L' ' || c == L'"'; }
 bool IsForbidden(wchar_t c) {
   return c < 0x20 || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*';
 }
-
-wchar_t AsciiLowerWide(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
 }  // namespace
 
@@ -36,7 +37,7 @@ std::wstring NormalizeInstallFolder(std::wstring_view text) {
   for (std::size_t i = 0; i < folder.size(); ++i) {
     if (IsForbidden(folder[i]) || (folder[i] == L':' && i != 1)) return {};
   }
-  if (driveForm && folder.size() == 3) folder += L"Norvane";
+  if (driveForm && folder.size() == 3) folder += kProductName;
   return folder;
 }
 
@@ -46,12 +47,10 @@ std::wstring InstallFolderForPick(std::wstring_view picked, const PickedFolderFa
   const std::size_t sep = folder.find_last_of(L"\\/");
   const std::wstring_view last =
       sep == std::wstring::npos ? std::wstring_view(folder) : std::wstring_view(folder).substr(sep + 1);
-  bool calledNorvane = last.size() == 7;
-  for (std::size_t i = 0; calledNorvane && i < 7; ++i)
-    calledNorvane = AsciiLowerWide(last[i]) == L"norvane"[i];
+  const bool calledNorvane = EqualsIgnoringAsciiCase(last, kProductName);
   if (calledNorvane || facts.holdsGame || facts.isEmpty) return folder;
   if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-  return folder + L"Norvane";
+  return folder + kProductName;
 }
 
 }  // namespace nv

@@ -15,6 +15,7 @@
 #include "net/speed_meter.h"
 #include "net/url_text.h"
 #include "sync/fs_helpers.h"
+#include "sync/stop_flag.h"
 
 namespace nv {
 
@@ -22,8 +23,6 @@ namespace {
 
 constexpr int kOpenTries = 10;
 constexpr DWORD kOpenPauseMs = 300;
-
-bool Stopped(const std::atomic<bool>* stopFlag) { return stopFlag && stopFlag->load(); }
 
 std::wstring Decimal(std::int64_t value) { return std::to_wstring(value); }
 

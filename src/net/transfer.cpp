@@ -10,6 +10,7 @@
 #include "nv_config.h"
 #include "sync/fs_helpers.h"
 #include "sync/sha256.h"
+#include "sync/stop_flag.h"
 #include "sync/unique_handle.h"
 
 namespace nv {
@@ -22,8 +23,6 @@ constexpr DWORD kPauseStepMs = 100;
 constexpr int kHashRetrySteps = 10;
 constexpr int kReplaceTries = 20;
 constexpr DWORD kReplacePauseMs = 250;
-
-bool Stopped(const std::atomic<bool>* stopFlag) { return stopFlag && stopFlag->load(); }
 
 // Sleeps ms in 100 ms steps, ending early when the stop flag rises.
 void PauseUnlessStopped(std::uint32_t ms, const std::atomic<bool>* stopFlag) {

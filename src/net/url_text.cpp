@@ -4,6 +4,8 @@
 #include <limits>
 #include <random>
 
+#include "sync/ascii_text.h"
+
 namespace nv {
 
 namespace {
@@ -18,18 +20,6 @@ void AppendEscaped(std::string& out, unsigned char byte) {
 
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 bool IsLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
@@ -78,30 +68,11 @@ std::string StripTrailingSlashes(std::string_view url) {
 }
 
 std::int64_t ParseDecimalPrefix(std::wstring_view text, bool* digits) {
-  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
   std::size_t i = 0;
   while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-  std::uint64_t magnitude = 0;
-  bool overflow = false;
-  bool any = false;
-  const std::uint64_t limit = negative ? static_cast<std::uint64_t>(kMax) + 1 : kMax;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-    any = true;
-    const auto digit = static_cast<std::uint64_t>(text[i] - L'0');
-    if (overflow || magnitude > (limit - digit) / 10) {
-      overflow = true;
-      continue;
-    }
-    magnitude = magnitude * 10 + digit;
-  }
-  if (digits) *digits = any;
-  if (!any) return 0;
-  if (overflow) return negative ? kMin : kMax;
-  if (negative) return magnitude == static_cast<std::uint64_t>(kMax) + 1 ? kMin : -static_cast<std::int64_t>(magnitude);
-  return static_cast<std::int64_t>(magnitude);
+  const DecimalPrefix number = ReadDecimalPrefix(text.substr(i));
+  if (digits) *digits = number.digits;
+  return number.value;
 }
 
 std::int64_t ParseContentLengthText(std::wstring_view text) {
@@ -149,7 +120,7 @@ std::vector<std::string> ParseMirrorList(std::string_view text) {
       std::size_t end = line.size();
       while (end > 0 && IsLineSpace(line[end - 1])) --end;
       line = line.substr(0, end);
-      if (StartsWithNoCase(line, "https://") || StartsWithNoCase(line, "http://")) {
+      if (StartsWithIgnoringAsciiCase(line, "https://") || StartsWithIgnoringAsciiCase(line, "http://")) {
         std::string base = TrimBaseUrl(line);
         if (std::find(mirrors.begin(), mirrors.end(), base) == mirrors.end())
           mirrors.push_back(std::move(base));
@@ -199,10 +170,7 @@ std::uint32_t BackoffPauseMs(std::uint32_t consecutiveFailures, std::uint32_t mi
 }
 
 bool SameHexDigest(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
+  return EqualsIgnoringAsciiCase(a, b);
 }
 
 }  // namespace nv

@@ -4,6 +4,8 @@
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "sync/fs_helpers.h"
+#include "sync/process_start.h"
+#include "sync/product_name.h"
 #include "sync/unique_handle.h"
 
 namespace nv {
@@ -43,7 +45,7 @@ std::wstring PrerequisiteDownloadFolder() {
   std::wstring folder = (n == 0 || n > MAX_PATH) ? std::wstring(L"C:\\Windows\\Temp\\")
                                                   : std::wstring(buffer, n);
   if (folder.back() != L'\\') folder += L'\\';
-  return folder + L"Norvane";
+  return folder + kProductName;
 }
 
 bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::uint32_t& exitCode,
@@ -53,19 +55,12 @@ bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::
   const std::size_t lastSep = path.rfind(L'\\');
   const std::wstring folder = lastSep == std::wstring::npos ? std::wstring() : path.substr(0, lastSep);
 
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                      nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
-    startError = GetLastError();
+  StartedProcess started = StartProcess(path, commandLine, {folder, true});
+  if (!started) {
+    startError = started.error;
     return false;
   }
-  UniqueKernelHandle process(info.hProcess);
-  UniqueKernelHandle thread(info.hThread);
-  thread.reset();
+  const UniqueKernelHandle process = std::move(started.process);
 
   // A running installer is never killed: a half-installed runtime is worse
   // than a launcher that waits. The stop flag only changes the message.

@@ -19,6 +19,7 @@
 #include "shell/webview2_loader.h"
 #include "shell/webview_host.h"
 #include "sync/fs_helpers.h"
+#include "sync/process_start.h"
 #include "sync/unique_handle.h"
 #include "system/uninstall.h"
 
@@ -72,15 +73,7 @@ std::wstring ModulePath() {
 void Relaunch() {
   ReleaseInstanceMutex();
   const std::wstring module = ModulePath();
-  std::wstring commandLine = GetCommandLineW();
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessW(module.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                     &process)) {
-    UniqueKernelHandle processHandle(process.hProcess);
-    UniqueKernelHandle threadHandle(process.hThread);
-  }
+  StartProcess(module, GetCommandLineW());
 }
 
 bool RequestWebView2Runtime(bool ask) {

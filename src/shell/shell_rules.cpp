@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "sync/ascii_text.h"
+
 namespace nv {
 
 namespace {
@@ -11,13 +13,6 @@ constexpr int kBaseWidth = 960;
 constexpr int kBaseHeight = 600;
 constexpr int kBaseCornerRadius = 28;
 constexpr std::size_t kMaxCommandUnits = 4095;
-
-wchar_t LowerAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](wchar_t x, wchar_t y) { return LowerAscii(x) == LowerAscii(y); });
-}
 
 }  // namespace
 
@@ -65,8 +60,7 @@ std::optional<PageResource> ResourceForUri(std::wstring_view uri) {
   if (!IsUnderPageOrigin(uri)) return std::nullopt;
   std::wstring_view rest = uri.substr(std::wstring_view(kPageOrigin).size());
   rest = rest.substr(0, rest.find_first_of(L"?#"));
-  std::wstring path(rest);
-  std::transform(path.begin(), path.end(), path.begin(), LowerAscii);
+  const std::wstring path = AsciiLower(rest);
   if (path.empty() || path == L"launcher.html" || path == L"index.html")
     return PageResource{201, L"text/html; charset=utf-8"};
   if (path == L"logo.png") return PageResource{202, L"image/png"};

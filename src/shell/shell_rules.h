@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sync/product_name.h"
+
 namespace nv {
 
 // The page's private origin under a host name that never resolves.
@@ -16,7 +18,7 @@ inline constexpr wchar_t kPageOrigin[] = L"https://launcher.norvane.local/";
 inline constexpr wchar_t kPageAddress[] = L"https://launcher.norvane.local/launcher.html";
 inline constexpr wchar_t kResourceFilter[] = L"https://launcher.norvane.local/*";
 
-inline constexpr wchar_t kAppTitle[] = L"Norvane";
+inline constexpr const wchar_t* kAppTitle = kProductName;
 inline constexpr wchar_t kMainWindowClass[] = L"NorvaneLauncher";
 inline constexpr wchar_t kSetupWindowClass[] = L"NorvaneSetup";
 inline constexpr wchar_t kInstanceMutexName[] = L"Local\\NorvaneLauncher";

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "sync/ascii_text.h"
+
 namespace nv {
 
 std::string_view TrimLineEnd(std::string_view line) {
@@ -49,14 +51,12 @@ namespace {
 bool IsDeviceName(std::string_view segment) {
   std::string_view base = segment.substr(0, segment.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
-  std::string upper(base);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
-      upper == "CONOUT$")
+  const std::string lower = AsciiLower(base);
+  if (lower == "con" || lower == "prn" || lower == "aux" || lower == "nul" || lower == "conin$" ||
+      lower == "conout$")
     return true;
-  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-         upper[3] >= '0' && upper[3] <= '9';
+  return lower.size() == 4 && (lower.starts_with("com") || lower.starts_with("lpt")) &&
+         lower[3] >= '0' && lower[3] <= '9';
 }
 
 bool IsValidSegment(std::string_view segment) {
@@ -88,11 +88,9 @@ bool IsValidContentPath(std::string_view path) {
 
 std::optional<std::string> ParseSha256(std::string_view text) {
   if (text.size() != 64) return std::nullopt;
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
-    else if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
-  }
+  std::string lower = AsciiLower(text);
+  for (char c : lower)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
   return lower;
 }
 

@@ -6,22 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "sync/ascii_text.h"
 #include "sync/line_syntax.h"
 
 namespace nv {
 
 namespace {
-
-int CompareAsciiLower(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y) ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 // Removes every entry whose path equals an earlier one after lowering A-Z:
 // Windows folders ignore that case, so both would fight over one file on

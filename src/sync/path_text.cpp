@@ -16,13 +16,6 @@ std::wstring LongPath(std::wstring_view path) {
   return L"\\\\?\\" + std::wstring(path);
 }
 
-std::string AsciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 std::wstring JoinGamePathWide(std::wstring_view folder, std::wstring_view relative) {
   while (!folder.empty() && IsSeparator(folder.back())) folder.remove_suffix(1);
   while (!relative.empty() && IsSeparator(relative.front())) relative.remove_prefix(1);

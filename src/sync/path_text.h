@@ -8,15 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "sync/ascii_text.h"
+
 namespace nv {
 
 // The path as it must be handed to Win32 file functions: paths of 248 units
 // or more get the \\?\ (or \\?\UNC\) prefix; shorter ones, and ones that
 // already carry \\?\, are returned unchanged. Nothing else is normalised.
 std::wstring LongPath(std::wstring_view path);
-
-// A copy in which only 'A'..'Z' are lowered; UTF-8 bytes stay as they are.
-std::string AsciiLower(std::string_view text);
 
 // The folder with its trailing separators removed, then '\' and the relative
 // path with its leading separators skipped and every '/' turned into '\'.

@@ -1,14 +1,9 @@
 // The scan's decision rules, free of any file-system call.
 #include "sync/file_state.h"
 #include "sync/scan.h"
+#include "sync/stop_flag.h"
 
 namespace nv {
-
-namespace {
-
-bool Stopped(const std::atomic<bool>* stopFlag) { return stopFlag && stopFlag->load(); }
-
-}  // namespace
 
 std::vector<ManifestEntry> ScanWithProbe(const ContentManifest& manifest, FileState& state,
                                          bool verifyAll, const std::atomic<bool>* stopFlag,

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "sync/fs_helpers.h"
+#include "sync/stop_flag.h"
 #include "sync/unique_handle.h"
 
 namespace nv {
@@ -52,7 +53,7 @@ std::string Sha256OfFile(std::wstring_view path, std::atomic<std::int64_t>* prog
   Sha256Stream hash;
   if (!hash.Reset()) return {};
   for (;;) {
-    if (stopFlag && stopFlag->load()) return {};
+    if (Stopped(stopFlag)) return {};
     DWORD read = 0;
     if (!ReadFile(file.get(), buffer.get(), bufferSize, &read, nullptr)) return {};
     if (read == 0) break;

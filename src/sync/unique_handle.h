@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <winhttp.h>
 
 #include <utility>
@@ -93,6 +94,13 @@ struct CoTaskMemTraits {
   static void Close(Value p) noexcept { ::CoTaskMemFree(p); }
 };
 
+// SysAllocString fails with NULL; SysFreeString needs oleaut32.
+struct BstrTraits {
+  using Value = BSTR;
+  static Value Invalid() noexcept { return nullptr; }
+  static void Close(Value s) noexcept { ::SysFreeString(s); }
+};
+
 struct FindHandleTraits {
   using Value = HANDLE;
   static Value Invalid() noexcept { return INVALID_HANDLE_VALUE; }
@@ -107,6 +115,7 @@ using UniqueBCryptAlgorithm = UniqueHandle<BCryptAlgorithmTraits>;
 using UniqueBCryptHash = UniqueHandle<BCryptHashTraits>;
 using UniqueCoTaskMemString = UniqueHandle<CoTaskMemTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+using UniqueBstr = UniqueHandle<BstrTraits>;
 
 // Owner of one COM interface pointer; Release on destruction.
 template <typename T>
@@ -137,6 +146,37 @@ class ComPtr {
 
  private:
   T* ptr_ = nullptr;
+};
+
+// Owner of one VARIANT: VariantClear on destruction frees what it holds (a
+// BSTR, an interface). Passing get() by value lends it; the callee does not
+// take it over.
+class UniqueVariant {
+ public:
+  UniqueVariant() noexcept { ::VariantInit(&value_); }
+  UniqueVariant(const UniqueVariant&) = delete;
+  UniqueVariant& operator=(const UniqueVariant&) = delete;
+  ~UniqueVariant() { ::VariantClear(&value_); }
+
+  // A string (VT_BSTR); false when it could not be allocated.
+  bool SetString(const wchar_t* text) noexcept {
+    ::VariantClear(&value_);
+    BSTR copy = ::SysAllocString(text);
+    if (!copy) return false;
+    value_.vt = VT_BSTR;
+    value_.bstrVal = copy;
+    return true;
+  }
+  void SetInt(LONG number) noexcept {
+    ::VariantClear(&value_);
+    value_.vt = VT_I4;
+    value_.lVal = number;
+  }
+  VARIANT* get() noexcept { return &value_; }
+  const VARIANT& value() const noexcept { return value_; }
+
+ private:
+  VARIANT value_;
 };
 
 // CoInitializeEx for this thread, undone only when it succeeded.

@@ -9,6 +9,7 @@
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
 #include "sync/fs_helpers.h"
+#include "sync/process_start.h"
 #include "sync/unique_handle.h"
 #include "system/client_data_list.h"
 #include "system/folder_text.h"
@@ -37,19 +38,7 @@ bool LaunchGame(std::wstring_view folderText) {
   if (!IsRegularFile(LongPath(exe))) return false;
 
   const std::wstring line = L"\"" + exe + L"\" " + kGameStartArgument;
-  std::vector<wchar_t> commandLine(line.begin(), line.end());  // CreateProcessW may write to it
-  commandLine.push_back(L'\0');
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &info)) {
-    return false;
-  }
-  UniqueKernelHandle process(info.hProcess);
-  UniqueKernelHandle thread(info.hThread);
-  return true;
+  return static_cast<bool>(StartProcess(exe, line, {folder}));
 }
 
 }  // namespace nv

@@ -10,6 +10,7 @@
 #include "net/transfer.h"
 #include "net/url_text.h"
 #include "sync/fs_helpers.h"
+#include "sync/process_start.h"
 #include "sync/sha256.h"
 #include "sync/unique_handle.h"
 #include "system/launcher_manifest.h"
@@ -40,16 +41,7 @@ bool MoveBack(const std::wstring& from, const std::wstring& to) {
 // The new executable with this process's own command line, unchanged.
 bool StartWithOwnCommandLine(const std::wstring& exePath) {
   if (seams.startProcess) return seams.startProcess(exePath);
-  std::wstring commandLine = GetCommandLineW();
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process))
-    return false;
-  UniqueKernelHandle thread(process.hThread);
-  UniqueKernelHandle handle(process.hProcess);
-  return true;
+  return static_cast<bool>(StartProcess(exePath, GetCommandLineW()));
 }
 
 // The first mirror whose launcher manifest names a usable launcher entry.

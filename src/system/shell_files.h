@@ -8,13 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "sync/product_name.h"
+
 namespace nv {
 
 inline constexpr wchar_t kGameExeName[] = L"norvane.exe";
 inline constexpr wchar_t kLauncherCopyName[] = L"Norvane-Launcher.exe";
 inline constexpr wchar_t kGameIconName[] = L"norvane.ico";
 inline constexpr wchar_t kShortcutName[] = L"Norvane.lnk";
-inline constexpr wchar_t kStartMenuFolderName[] = L"Norvane";
+inline constexpr const wchar_t* kStartMenuFolderName = kProductName;
 inline constexpr wchar_t kShortcutDescription[] = L"Norvane - launcher, updates and PLAY";
 
 // The known folder, or empty.

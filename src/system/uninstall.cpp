@@ -13,6 +13,7 @@
 #include "system/game_process.h"
 #include "sync/file_state.h"
 #include "sync/fs_helpers.h"
+#include "sync/process_start.h"
 #include "sync/unique_handle.h"
 #include "system/folder_text.h"
 #include "system/launcher_settings.h"
@@ -59,8 +60,6 @@ bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folde
   const std::wstring system = SystemFolder();
   const std::wstring interpreter = InterpreterPath(system);
   const std::wstring line = BuildDeferredDeleteCommand(interpreter, copy, folder);
-  std::vector<wchar_t> commandLine(line.begin(), line.end());
-  commandLine.push_back(L'\0');
 
   // Both ends are created not inheritable; only the reading end is then
   // handed down, so no other child can ever hold the writing end.
@@ -71,18 +70,8 @@ bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folde
     return false;
   }
 
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-  startup.wShowWindow = SW_HIDE;
-  startup.hStdInput = readEnd.get();
-  PROCESS_INFORMATION info{};
-  const bool started = CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr,
-                                      TRUE, CREATE_NO_WINDOW, nullptr,
-                                      system.empty() ? nullptr : system.c_str(), &startup, &info);
+  const bool started = static_cast<bool>(StartProcess(interpreter, line, {system, true, readEnd.get()}));
   if (started) {
-    UniqueKernelHandle process(info.hProcess);
-    UniqueKernelHandle thread(info.hThread);
     // On purpose never closed: the system closes it when this process ends,
     // and that is the interpreter's signal.
     static_cast<void>(writeEnd.release());

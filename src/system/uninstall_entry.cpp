@@ -1,5 +1,7 @@
 #include "system/uninstall_entry.h"
 
+#include "sync/product_name.h"
+
 namespace nv {
 
 std::uint32_t EstimatedSizeKiB(std::uint64_t bytes) {
@@ -18,10 +20,10 @@ std::vector<RegistryValue> UninstallEntryValues(const UninstallEntryInput& input
   std::wstring icon = input.iconPath;
   if (icon == input.copyPath) icon += L",0";
   return {
-      text(L"DisplayName", L"Norvane"),
+      text(L"DisplayName", kProductName),
       text(L"DisplayIcon", std::move(icon)),
       text(L"DisplayVersion", input.version.empty() ? L"1.0" : input.version),
-      text(L"Publisher", L"Norvane"),
+      text(L"Publisher", kProductName),
       text(L"InstallLocation", input.folder),
       text(L"UninstallString", L"\"" + input.copyPath + L"\" --uninstall"),
       dword(L"NoModify", 1),

@@ -4,14 +4,19 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <thread>
+
 #include "bridge/command_dispatcher.h"
 #include "bridge/command_dispatcher_testing.h"
+#include "bridge/desktop_shell.h"
 #include "bridge/nv_api.h"
 #include "jobs/job_engine.h"
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
 #include "support/test_window.h"
 #include "sync/fs_helpers.h"
+#include "sync/unique_handle.h"
 #include "system/launcher_settings.h"
 
 namespace nv {
@@ -62,6 +67,7 @@ class DispatcherTest : public testing::Test {
     Jobs() = saved;
     SetExternalOpenerForTesting(nullptr);
     SetFolderPickerForTesting(nullptr);
+    SetOpenRoadsForTesting(nullptr, nullptr);
   }
   void Send(std::wstring_view command) {
     DispatchCommand(command);
@@ -151,6 +157,88 @@ TEST_F(DispatcherTest, OpenFolderOpensTheRegisteredExistingFolder) {
   Send(L"openfolder");
   WriteInstallDir(saved);
   EXPECT_EQ(opened, std::vector<std::wstring>({folder.path()}));
+}
+
+// The roads a link or folder takes once no test opener stands in for them.
+std::vector<std::wstring> byDesktopShell;
+std::vector<std::wstring> byOwnProcess;
+bool desktopShellTakes = false;
+
+bool RecordDesktopShell(const std::wstring& target) {
+  byDesktopShell.push_back(target);
+  return desktopShellTakes;
+}
+bool RecordOwnProcess(const std::wstring& target) {
+  byOwnProcess.push_back(target);
+  return true;
+}
+
+class OpenRoadTest : public DispatcherTest {
+ protected:
+  void SetUp() override {
+    DispatcherTest::SetUp();
+    SetExternalOpenerForTesting(nullptr);
+    byDesktopShell.clear();
+    byOwnProcess.clear();
+  }
+};
+
+TEST_F(OpenRoadTest, TheDesktopShellOpensLinksAndFoldersWhenItTakesThem) {
+  desktopShellTakes = true;
+  SetOpenRoadsForTesting(&RecordDesktopShell, &RecordOwnProcess);
+  test::TempFolder folder;
+  const std::wstring saved = ReadInstallDir();
+  WriteInstallDir(folder.path());
+  Send(L"openfolder");
+  WriteInstallDir(saved);
+  Send(L"url|https://www.norvane.com/");
+  EXPECT_EQ(byDesktopShell, std::vector<std::wstring>({folder.path(), L"https://www.norvane.com/"}));
+  EXPECT_TRUE(byOwnProcess.empty());
+}
+
+TEST_F(OpenRoadTest, TheLauncherOpensThemItselfWhenTheDesktopShellCannot) {
+  desktopShellTakes = false;
+  SetOpenRoadsForTesting(&RecordDesktopShell, &RecordOwnProcess);
+  Send(L"url|https://www.norvane.com/");
+  Send(L"url|javascript:alert(1)");
+  EXPECT_EQ(byDesktopShell, std::vector<std::wstring>({L"https://www.norvane.com/"}));
+  EXPECT_EQ(byOwnProcess, std::vector<std::wstring>({L"https://www.norvane.com/"}));
+}
+
+// The real desktop-shell road end to end: the shell's own ShellExecute runs
+// the target, here a command file that leaves a mark. Where no desktop shell
+// can take it, the road must say so and the launcher's own call opens the
+// folder instead.
+TEST_F(OpenRoadTest, TheRealDesktopShellRoadRunsTheTargetOrSaysItCannot) {
+  test::TempFolder folder;
+  const std::wstring mark = folder / L"mark.txt";
+  ASSERT_TRUE(test::WriteTestFile(folder / L"mark.cmd",
+                                  "@echo done> \"" + std::string(mark.begin(), mark.end()) + "\"\r\n"));
+  bool opened = false;
+  {
+    ScopedComInit com;
+    opened = OpenThroughDesktopShell(folder / L"mark.cmd");
+  }
+  if (opened) {
+    for (int i = 0; i < 200 && GetFileAttributesW(mark.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    EXPECT_NE(GetFileAttributesW(mark.c_str()), INVALID_FILE_ATTRIBUTES) << "the shell took it but never ran it";
+    Sleep(200);  // the interpreter lets go of the folder
+  } else {
+    SetOpenRoadsForTesting(nullptr, &RecordOwnProcess);
+    OpenExternal(folder.path());
+    EXPECT_EQ(byOwnProcess, std::vector<std::wstring>({folder.path()}));
+  }
+  std::printf("desktop shell road: %s\n", opened ? "taken by the desktop shell" : "fell back");
+}
+
+// Without an initialised apartment the shell window list cannot even be
+// asked: the road fails without opening anything, and the dispatcher, which
+// initialises COM itself, is not affected.
+TEST_F(OpenRoadTest, TheDesktopShellRoadFailsCleanlyWithoutCom) {
+  test::TempFolder folder;
+  bool opened = true;
+  std::thread([&] { opened = OpenThroughDesktopShell(folder.path()); }).join();
+  EXPECT_FALSE(opened);
 }
 
 TEST_F(DispatcherTest, HdBeforeInstallOnlyStoresTheChoice) {

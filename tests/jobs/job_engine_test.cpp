@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <new>
 #include <stdexcept>
 
+#include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
 #include "jobs/job_engine.h"
 #include "support/page_recorder.h"
@@ -159,6 +161,38 @@ TEST_F(JobEngineTest, UnexpectedErrorsAreReportedAndTheEngineStaysUsable) {
 
   Jobs().jobs[kJobRepair] = &RecordingJob;
   EXPECT_TRUE(StartJob(kJobRepair, JobArgument{}));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(observed.runs, 1);
+}
+
+// The report of an unexpected error can fail in turn (out of memory is the
+// likely reason for the error): the job must still end normally. The job
+// runs on the test thread here, so an exception escaping the boundary shows
+// as a failure instead of ending the process.
+TEST_F(JobEngineTest, AnErrorReportThatThrowsStillEndsTheJob) {
+  static bool wakeThrew;
+  wakeThrew = false;
+  Jobs().jobs[kJobRepair] = [](const JobArgument&) { throw std::runtime_error("disk on fire"); };
+  Jobs().jobs[kJobHdOff] = [](const JobArgument&) { throw 42; };
+  for (const std::int32_t jobId : {kJobRepair, kJobHdOff}) {
+    SCOPED_TRACE(jobId);
+    wakeThrew = false;
+    jobBusy.exchange(true);
+    ResetEvent(JobDoneEvent());
+    SetOutboxWake([] {
+      wakeThrew = true;
+      throw std::bad_alloc();
+    });
+    EXPECT_NO_THROW(RunJob(jobId, JobArgument{}));
+    SetMainWindow(window.hwnd());  // the window's own wake again
+    EXPECT_TRUE(wakeThrew);
+    EXPECT_FALSE(jobBusy.load());
+    EXPECT_EQ(WaitForSingleObject(JobDoneEvent(), 0), WAIT_OBJECT_0);
+  }
+
+  // The engine stays usable.
+  Jobs().jobs[kJobRepair] = &RecordingJob;
+  ASSERT_TRUE(StartJob(kJobRepair, JobArgument{}));
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(observed.runs, 1);
 }

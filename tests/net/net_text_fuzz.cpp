@@ -1,5 +1,6 @@
 // libFuzzer entry point for the transfer text rules: every input must parse
 // without a fault, and each result must keep the rule's promises.
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "net/speed_meter.h"
 #include "net/url_text.h"
+#include "sync/ascii_text.h"
 
 namespace {
 void Check(bool ok) {
@@ -39,6 +41,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   nv::ParseContentRangeText(wide, &start, &length);
   Check(start >= -1 && length >= -1);
   Check(nv::ParseContentLengthText(wide) >= -1);
+
+  // The shared decimal reader agrees with the standard library's: the same
+  // value and length where it fits 64 bits, an overflow where it does not,
+  // and the same answer for narrow and wide text.
+  const nv::DecimalPrefix number = nv::ReadDecimalPrefix(text);
+  const std::size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  std::int64_t expected = 0;
+  const char* first = text.data() + (text.size() > sign && text[0] == '+' ? 1 : 0);
+  const auto [end, error] = std::from_chars(first, text.data() + text.size(), expected);
+  if (number.digits && !number.overflow) {
+    Check(error == std::errc() && expected == number.value && end == text.data() + number.length);
+  } else if (number.digits) {
+    Check(error == std::errc::result_out_of_range && number.length > sign);
+  } else {
+    Check(number.value == 0 && number.length == sign);
+  }
+  const nv::DecimalPrefix wideNumber = nv::ReadDecimalPrefix(std::wstring_view(wide));
+  Check(wideNumber.value == number.value && wideNumber.length == number.length &&
+        wideNumber.overflow == number.overflow);
 
   // The speed meter fed with times and sizes taken from the input.
   nv::SpeedMeter meter;

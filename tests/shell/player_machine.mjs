@@ -107,7 +107,7 @@ export class PublishedContent {
     put('v2', 'data/new.dat', 300000, 'new');
     const hd = path.join(this.work, 'hd');
     fs.rmSync(hd, { recursive: true, force: true });
-    writeRandom(path.join(hd, 'custom_hd1.grf'), 8 * 1024 * 1024, 'hd1');
+    writeRandom(path.join(hd, 'custom_hd1.grf'), 16 * 1024 * 1024, 'hd1');
     writeRandom(path.join(hd, 'custom_hd2.grf'), 700000, 'hd2');
     this.client = { v1: client('v1'), v2: client('v2') };
     this.hd = hd;
@@ -178,16 +178,18 @@ export class PublishedContent {
 
 // --- The launcher's processes ------------------------------------------------
 
-// Wine shows a Windows process's command line as its Windows path: every
-// process of the launcher copy in `folder` names it.
-export function launcherPids(exeWindowsPath) {
-  const wanted = exeWindowsPath.toLowerCase();
+// Every process running the executable at exePath (a Linux path): Wine shows
+// a Windows process's command line with the path as it was given, as a Linux
+// path or as its Z: drive form, and a process started by the launcher with
+// its Windows path.
+export function launcherPids(exePath) {
+  const wanted = exePath.toLowerCase();
   const pids = [];
   for (const name of fs.readdirSync('/proc')) {
     if (!/^\d+$/.test(name)) continue;
     let command;
     try { command = fs.readFileSync(`/proc/${name}/cmdline`, 'latin1'); } catch { continue; }
-    if (command.replace(/\0/g, ' ').toLowerCase().includes(wanted)) pids.push(Number(name));
+    if (command.replace(/\0/g, ' ').replace(/\\/g, '/').toLowerCase().includes(wanted)) pids.push(Number(name));
   }
   return pids;
 }
@@ -228,7 +230,6 @@ export class PlayerMachine {
     this.gameFolderWindows = 'C:\\Games\\Norvane';
     this.launcherFolder = path.join(work, 'launcher');
     this.exe = path.join(this.launcherFolder, 'Norvane-Launcher.exe');
-    this.exeWindows = wineFolder(this.exe);
     this.log = path.join(work, 'message-boxes.log');
     this.children = [];
   }
@@ -266,7 +267,7 @@ export class PlayerMachine {
     return child;
   }
 
-  pids() { return launcherPids(this.exeWindows); }
+  pids() { return launcherPids(this.exe); }
 
   // kill -9 of every process of the launcher copy, again until none is seen
   // twice in a row (a self-update may be starting the next build just now).
@@ -297,16 +298,18 @@ export class PlayerMachine {
 
   // Posts a command that starts a job and sends it again while the launcher
   // answers that another task still runs.
+  // Resolves to the moment of the post that was taken.
   async command(text, timeoutMs = 30000) {
     const end = Date.now() + timeoutMs;
     for (;;) {
+      const sent = Date.now();
       const session = this.session;
       const before = session.pageMessages().length;
       await this.post(text);
       await sleep(700);
       const busy = session.pageMessages().slice(before)
         .some((m) => m.t === 'toast' && m.text === 'Please wait until the current task finishes.');
-      if (!busy) return;
+      if (!busy) return sent;
       if (Date.now() > end) throw new Error(`the launcher stayed busy for ${text}`);
     }
   }

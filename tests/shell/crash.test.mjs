@@ -52,16 +52,6 @@ function bytesWrittenSince(folder, t0) {
   return total;
 }
 
-// Closes an idle launcher through the page's close command.
-async function closeIdle() {
-  if (machine.pids().length === 0) return;
-  await sleep(1000);
-  await machine.post('close');
-  const end = Date.now() + 15000;
-  while (machine.pids().length && Date.now() < end) await sleep(200);
-  await machine.kill();
-}
-
 async function startAndSettle(options) {
   machine.start();
   return machine.settle({ hd: world.hdOn, ...options });
@@ -86,7 +76,7 @@ async function ensureInstalled() {
   if (!world.installed) {
     await startAndSettle();
     world.installed = true;
-    await closeIdle();
+    await machine.closeIdle();
   }
 }
 
@@ -105,7 +95,7 @@ const kinds = {
     window: 4000,
     ended: readyShown,
     async prepare() {
-      await closeIdle();
+      await machine.closeIdle();
       clearLauncherSettings();
       fs.rmSync(machine.gameFolder, { recursive: true, force: true });
       world.installed = false;
@@ -265,7 +255,7 @@ async function runPoint(index, kindName, rng) {
     problems.push(`after the restart: ${error.message}`);
   }
   const errors = machine.texts('error');
-  await closeIdle();
+  if (!(await machine.closeIdle())) problems.push('the launcher did not close when asked');
   problems.push(...checkGame(machine.gameFolder, {
     client: content.manifests[world.client], hd: content.manifests.hd, hdOn: world.hdOn,
   }));

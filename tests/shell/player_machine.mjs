@@ -260,6 +260,8 @@ export class PlayerMachine {
   start(args = []) {
     const env = { ...process.env, ...this.driver.environment(runtimeFolder), NORVANE_TEST_LOG: wineFolder(this.log) };
     delete env.NORVANE_TEST_ANSWERS;
+    // The page of an earlier process is gone: wait for this one's.
+    this.session = null;
     const child = spawn(wine, [this.exe, ...args], { env, stdio: 'ignore' });
     child.on('error', () => {});
     this.children.push(child);
@@ -286,6 +288,17 @@ export class PlayerMachine {
     return killed;
   }
 
+  // Closes an idle launcher through the page's close command; false when it
+  // had to be killed instead.
+  async closeIdle() {
+    if (this.pids().length === 0) return true;
+    await sleep(1000);
+    await this.post('close');
+    const end = Date.now() + 15000;
+    while (this.pids().length && Date.now() < end) await sleep(200);
+    return (await this.kill()) === 0;
+  }
+
   // The last page messages of the newest session.
   messages() { return this.session ? this.session.pageMessages() : []; }
   lastState() { return this.messages().filter((m) => m.t === 'state').at(-1); }
@@ -304,6 +317,7 @@ export class PlayerMachine {
     for (;;) {
       const sent = Date.now();
       const session = this.session;
+      if (!session) { await sleep(200); continue; }
       const before = session.pageMessages().length;
       await this.post(text);
       await sleep(700);

@@ -39,13 +39,6 @@ after(async () => {
   content?.restore();
 });
 
-async function closeIdle() {
-  await sleep(1000);
-  await machine.post('close');
-  const end = Date.now() + 15000;
-  while (machine.pids().length && Date.now() < end) await sleep(200);
-  await machine.kill();
-}
 
 // Kills the launcher once the partial file of `rel` holds some data.
 async function killDuring(rel) {
@@ -78,7 +71,7 @@ test(`install with the HD pack, then an update, from ${server}`, { timeout: 6000
   }
   if (requestLog) machine.start();
   await machine.settle({ hd: true });
-  await closeIdle();
+  assert.ok(await machine.closeIdle(), 'the launcher closes when asked');
   assert.deepEqual(checkGame(machine.gameFolder, { client: v1, hd: content.manifests.hd, hdOn: true }), []);
   assert.deepEqual(checkLaunchers(machine, content, { installed: true }), []);
 
@@ -94,7 +87,7 @@ test(`install with the HD pack, then an update, from ${server}`, { timeout: 6000
   machine.start();
   await machine.settle({ hd: true });
   const state = machine.lastState();
-  await closeIdle();
+  assert.ok(await machine.closeIdle(), 'the launcher closes when asked');
   assert.equal(state.version, content.manifests.v2.version);
   assert.deepEqual(machine.texts('error'), []);
   assert.deepEqual(checkGame(machine.gameFolder, { client: content.manifests.v2, hd: content.manifests.hd, hdOn: true }), []);

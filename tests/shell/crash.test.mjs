@@ -92,7 +92,7 @@ const manifestBytes = (m) => m.entries.reduce((s, e) => s + e.size, 0);
 // the player finishes it after the restart.
 const kinds = {
   install: {
-    window: 4000,
+    window: 3500,
     ended: readyShown,
     async prepare() {
       await machine.closeIdle();
@@ -134,7 +134,7 @@ const kinds = {
     async finish() { await startAndSettle(); },
   },
   repair: {
-    window: 2500,
+    window: 1500,
     ended: toastShown('Repair finished'),
     timeOnly: true,
     async prepare() {
@@ -158,7 +158,7 @@ const kinds = {
     },
   },
   hd: {
-    window: 1500,
+    window: 1200,
     ended: toastShown('4K HD pack installed.'),
     async prepare() {
       await ensureInstalled();

@@ -15,7 +15,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  PlayerMachine, PublishedContent, build, checkGame, checkLaunchers, clearLauncherSettings, filesBelow, sleep,
+  build, checkGame, checkLaunchers, clearLauncherSettings, freshPlayer, filesBelow, sleep,
   windowsProcesses,
 } from './player_machine.mjs';
 
@@ -199,21 +199,16 @@ const kinds = {
   },
 };
 
+let player;
+
 before(async () => {
   assert.ok(process.env.WINEPREFIX, 'run inside scripts/suites/crash.sh');
-  fs.mkdirSync(work, { recursive: true });
-  content = new PublishedContent(work, www);
-  content.publish();
-  machine = new PlayerMachine(work);
-  await machine.open();
-  clearLauncherSettings();
-  fs.rmSync(machine.gameFolder, { recursive: true, force: true });
-  machine.placeLauncher(content.launcher.A);
+  player = await freshPlayer(work, www);
+  ({ content, machine } = player);
 });
 
 after(async () => {
-  await machine?.close();
-  content?.restore();
+  await player?.end();
 });
 
 // One point: prepare, act, kill at the chosen moment, make sure the process

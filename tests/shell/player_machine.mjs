@@ -438,3 +438,22 @@ export function checkLaunchers(machine, content, { installed }) {
   }
   return problems;
 }
+
+// A machine without the game, running build A, and the content published
+// under work; end() takes both away again.
+export async function freshPlayer(work, www) {
+  fs.mkdirSync(work, { recursive: true });
+  const content = new PublishedContent(work, www);
+  content.publish();
+  content.offer({ client: 'v1', launcher: 'A' });
+  const machine = new PlayerMachine(work);
+  await machine.open();
+  clearLauncherSettings();
+  fs.rmSync(machine.gameFolder, { recursive: true, force: true });
+  machine.placeLauncher(content.launcher.A);
+  const end = async () => {
+    await machine.close();
+    content.restore();
+  };
+  return { content, machine, end };
+}

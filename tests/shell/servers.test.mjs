@@ -10,7 +10,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  PlayerMachine, PublishedContent, build, checkGame, checkLaunchers, clearLauncherSettings, sleep,
+  build, checkGame, checkLaunchers, freshPlayer, sleep,
 } from './player_machine.mjs';
 
 const server = process.env.NV_SERVER || 'nginx';
@@ -21,22 +21,16 @@ const www = path.join(build, 'test-servers/www/download');
 let machine;
 let content;
 
+let player;
+
 before(async () => {
   assert.ok(process.env.WINEPREFIX, 'run inside scripts/suites/servers.sh');
-  fs.mkdirSync(work, { recursive: true });
-  content = new PublishedContent(work, www);
-  content.publish();
-  content.offer({ client: 'v1', launcher: 'A' });
-  machine = new PlayerMachine(work);
-  await machine.open();
-  clearLauncherSettings();
-  fs.rmSync(machine.gameFolder, { recursive: true, force: true });
-  machine.placeLauncher(content.launcher.A);
+  player = await freshPlayer(work, www);
+  ({ content, machine } = player);
 });
 
 after(async () => {
-  await machine?.close();
-  content?.restore();
+  await player?.end();
 });
 
 

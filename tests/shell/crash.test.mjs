@@ -238,7 +238,8 @@ async function runPoint(index, kindName, rng) {
   if (killed === 0) problems.push('no launcher process was running at the kill');
   if (machine.pids().length) problems.push('a launcher process survived kill -9');
   const windows = windowsProcesses();
-  if (windows && windows.some((n) => /norvane-launcher/i.test(n))) problems.push('the wineserver still lists the launcher');
+  if (!windows) problems.push('the wineserver\'s process list could not be read');
+  else if (windows.some((n) => /norvane-launcher/i.test(n))) problems.push('the wineserver still lists the launcher');
 
   if (!fs.existsSync(machine.exe)) {
     problems.push('the player\'s launcher is gone after the kill');

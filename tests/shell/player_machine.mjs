@@ -194,22 +194,13 @@ export function launcherPids(exePath) {
   return pids;
 }
 
-// The Windows processes the prefix's wineserver still knows, by image name.
+// The image names of the Windows processes the prefix's wineserver still
+// knows (Wine's tasklist is a stub; its debugger lists them).
 export function windowsProcesses() {
   try {
-    const out = execFileSync(wine, ['tasklist.exe', '/fo', 'csv', '/nh'], { stdio: ['ignore', 'pipe', 'ignore'], timeout: 20000 });
-    return out.toString().split('\n').map((l) => l.split(',')[0]?.replace(/"/g, '').trim()).filter(Boolean);
-  } catch {
-    return null;
-  }
-}
-
-export function readRegistryDword(name) {
-  try {
-    const out = execFileSync(wine, ['reg.exe', 'query', 'HKCU\\Software\\Norvane\\Launcher', '/v', name],
-      { stdio: ['ignore', 'pipe', 'ignore'], timeout: 20000 }).toString();
-    const found = out.match(/REG_DWORD\s+0x([0-9a-f]+)/i);
-    return found ? parseInt(found[1], 16) : null;
+    const out = execFileSync(wine, ['winedbg.exe', '--command', 'info process'],
+      { stdio: ['ignore', 'pipe', 'ignore'], timeout: 20000 });
+    return [...out.toString().matchAll(/'([^']+)'/g)].map((m) => m[1]);
   } catch {
     return null;
   }

@@ -265,16 +265,20 @@ async function runPoint(index, kindName, rng) {
 
 test('kill -9 ends the Windows process: the wineserver forgets it and the next start is no second instance', async () => {
   content.offer({ client: world.client, launcher: world.launcher });
-  machine.start();
-  await machine.settle({ until: (s) => !s.checking });
   const image = /^norvane-launcher\.exe$/i;
-  assert.ok(windowsProcesses()?.some((n) => image.test(n)), 'the running launcher is listed');
-  assert.ok(await machine.kill() > 0);
-  assert.deepEqual(machine.pids(), []);
-  assert.ok(!windowsProcesses().some((n) => image.test(n)), 'the killed launcher is still listed');
-  machine.start();
-  await machine.settle({ until: (s) => !s.checking });
-  assert.ok(await machine.closeIdle());
+  try {
+    machine.start();
+    await machine.settle({ until: (s) => !s.checking });
+    assert.ok(windowsProcesses()?.some((n) => image.test(n)), 'the running launcher is listed');
+    assert.ok(await machine.kill() > 0);
+    assert.deepEqual(machine.pids(), []);
+    assert.ok(!windowsProcesses().some((n) => image.test(n)), 'the killed launcher is still listed');
+    machine.start();
+    await machine.settle({ until: (s) => !s.checking });
+    assert.ok(await machine.closeIdle());
+  } finally {
+    await machine.kill();
+  }
 });
 
 test(`kill -9 at ${points} random moments leaves a launcher that starts and a game that matches its manifests`, { timeout: 3 * 3600 * 1000 }, async () => {

@@ -331,6 +331,7 @@ export class PlayerMachine {
       const state = this.lastState();
       if (!state) {
         if (this.pids().length === 0 && Date.now() - this.startedAt > 5000) throw new Error('the launcher is not running');
+        if (Date.now() - this.startedAt > 60000) throw new Error('the launcher showed no screen within 60 s');
         continue;
       }
       if (until(state, this)) return state;

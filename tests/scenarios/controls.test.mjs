@@ -129,11 +129,12 @@ test('update: pause and cancel leave it paused, RESUME finishes it', async () =>
 
 test('repair: pause, resume, cancel, and a second repair fixes the file', async () => {
   useMirror(slowMirror('repair-controls', 6));
+  const launcher = await Launcher.start();
+  await launcher.settled('ready');
+  // Damaged after the start-up check, which would mend it itself.
   const big = path.join(defaultGame, BIG);
   const damaged = Buffer.alloc(fs.statSync(big).size, 0x55);
   fs.writeFileSync(big, damaged);
-  const launcher = await Launcher.start();
-  await launcher.settled('ready');
   await launcher.page.click('#sbRepair');
   await launcher.waitInsideBig();
   await post(launcher, 'pause');  // the repair screen has CANCEL only

@@ -4,6 +4,7 @@
 # servers serving content published with tools/publish at the launcher's
 # built-in download base. Each scenario checks the page, the game folder and
 # the registry (tests/scenarios). Needs the scripts/test session.
+#   NV_SCENARIOS="a b"  only tests/scenarios/a.test.mjs and b.test.mjs
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
@@ -49,7 +50,12 @@ rm -rf "$work"
 mkdir -p "$work"
 # shellcheck source=../node-test-summary
 . scripts/node-test-summary
-run_node_tests . --test-concurrency=1 tests/scenarios/*.test.mjs
+files=(tests/scenarios/*.test.mjs)
+if [ -n "${NV_SCENARIOS:-}" ]; then
+  files=()
+  for name in $NV_SCENARIOS; do files+=("tests/scenarios/$name.test.mjs"); done
+fi
+run_node_tests . --test-concurrency=1 "${files[@]}"
 echo "scenarios: screenshots in build/windows-x64/scenarios-output"
 [ "$rc" -eq 0 ] && finish "$pass" "$fail" 0
 finish "$pass" "$fail" 1

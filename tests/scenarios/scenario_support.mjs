@@ -408,6 +408,8 @@ export class Launcher {
 
   // The close button; a running download asks first, and CLOSE is pressed.
   async close({ confirm = false } = {}) {
+    // An open settings sheet holds the page: Escape closes it first.
+    if (await this.page.isVisible('#sheet')) await this.page.keyboard.press('Escape');
     await this.page.click('#btnClose');
     if (confirm) {
       await this.page.waitForSelector('#dialog:not([hidden])');

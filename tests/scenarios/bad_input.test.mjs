@@ -2,36 +2,22 @@
 // middle and comes back, the disk is too small, the content changes between
 // two starts. Each ends in the page's message and, once the world is fine
 // again, in a complete game with nothing lost.
-import { test, before, after, afterEach } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  BIG, LAUNCHER_KEY, Launcher, VERSIONS, assertGameMatches, closeDriver, defaultGame, filesIn, freshMachine, killLeftovers,
-  nginxMirror, openDriver, ownServer, proposeFolder, publishVersion, readKey, readManifest, serverRequests,
-  slowMirror, useMirror, work,
+  LAUNCHER_KEY, Launcher, VERSIONS, assertGameMatches, bigRanges, defaultGame, filesIn, freshMachine,
+  killLeftovers, nginxMirror, ownServer, partSize, proposeFolder, publishVersion, readKey, readManifest,
+  scenarioFile, slowMirror, useMirror, work,
 } from './scenario_support.mjs';
 import { wineFolder } from '../../tools/webview2-standin/driver.mjs';
 
 const DOWNLOAD_FAILED = 'Some files could not be downloaded. Check your internet connection (and that your antivirus '
   + 'is not blocking the launcher), then try again.';
-const partSize = (folder) => {
-  const part = path.join(folder, BIG + '.part');
-  return fs.existsSync(part) ? fs.statSync(part).size : 0;
-};
-const bigSha = () => readManifest('client').entries.find((e) => e.path === BIG).sha256;
 
-before(async () => {
-  await openDriver();
-  await publishVersion(1);
-});
-afterEach(killLeftovers);
-after(async () => {
-  await closeDriver();
-  await freshMachine();
-  useMirror(nginxMirror);
-});
+scenarioFile();
 
 test('the download server disappears mid-install and comes back', async () => {
   await freshMachine();
@@ -49,7 +35,7 @@ test('the download server disappears mid-install and comes back', async () => {
   const steps = launcher.messages('steps').at(-1).items;
   assert.deepEqual(steps.find((s) => s.name === 'Game files'), { name: 'Game files', state: 'fail' });
   await launcher.screenshot('server-gone');
-  const left = partSize(defaultGame);
+  const left = partSize();
   assert.ok(left > 0, 'what arrived is kept');
 
   server = await ownServer(port);
@@ -57,7 +43,7 @@ test('the download server disappears mid-install and comes back', async () => {
     await launcher.page.click('#big');  // RESUME
     await launcher.waitForToast('Norvane is installed. Have fun!');
     await launcher.settled('ready');
-    const ranges = (await serverRequests('outage', port)).filter((r) => r.path.endsWith(bigSha())).map((r) => r.range);
+    const ranges = await bigRanges('outage', port);
     assert.deepEqual(ranges, [`bytes=${left}-`], 'the server back, the download went on from where it was');
   } finally {
     await server.kill();
@@ -112,7 +98,7 @@ test('a disk too small for the download, then one that fills up during it', asyn
     await launcher.page.click('#big');  // RESUME
     await launcher.waitForToast('Norvane is installed. Have fun!');
     await launcher.settled('ready');
-    const ranges = (await serverRequests('disk-fills')).filter((r) => r.path.endsWith(bigSha())).map((r) => r.range);
+    const ranges = await bigRanges('disk-fills');
     assert.deepEqual(ranges, ['', `bytes=${left}-`], 'the download went on from where the disk was full');
     assertGameMatches(folder, { hd: false });
     const registered = await readKey(LAUNCHER_KEY);
@@ -143,7 +129,7 @@ test('the content changes between two starts while an update lies half downloade
   await launcher.waitInsideBig();
   assert.equal(await launcher.view.screen(), 'updating');
   assert.equal(await launcher.close({ confirm: true }), 0);
-  const left = partSize(defaultGame);
+  const left = partSize();
   assert.ok(left > 0);
 
   // The partial file is the old version's; the server now has another.
@@ -151,7 +137,7 @@ test('the content changes between two starts while an update lies half downloade
   launcher = await Launcher.start();
   const ready = await launcher.settled('ready');
   assert.equal(ready.version, VERSIONS[3]);
-  const ranges = (await serverRequests('content-changes')).filter((r) => r.path.endsWith(bigSha())).map((r) => r.range);
+  const ranges = await bigRanges('content-changes');
   // The resumed bytes fail the hash, the file comes again from its start.
   assert.deepEqual(ranges, [`bytes=${left}-`, '']);
   assertGameMatches(defaultGame, { hd: false });

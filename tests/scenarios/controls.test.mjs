@@ -2,35 +2,20 @@
 // update and a repair, and closing the launcher during a download. The
 // downloads come from the fault server's slow tree, so each action lands
 // inside the large file; its request log shows where every download resumed.
-import { test, before, after, afterEach } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  BIG, LAUNCHER_KEY, Launcher, VERSIONS, assertGameMatches, closeDriver, defaultGame, freshMachine,
-  killLeftovers, nginxMirror, openDriver, publishVersion, readKey, readManifest, serverRequests, slowMirror,
-  useMirror,
+  BIG, LAUNCHER_KEY, Launcher, VERSIONS, assertGameMatches, bigRanges, defaultGame, freshMachine, partSize,
+  publishVersion, readKey, scenarioFile, slowMirror, useMirror,
 } from './scenario_support.mjs';
 
 const PAUSED_TOAST = 'Paused. Press Resume to continue where it stopped.';
-const part = path.join(defaultGame, BIG + '.part');
-const partSize = () => (fs.existsSync(part) ? fs.statSync(part).size : 0);
-const bigSha = () => readManifest('client').entries.find((e) => e.path === BIG).sha256;
-// The Range of every request for the large file, in order ('' for none).
-const bigRanges = async (id) => (await serverRequests(id)).filter((r) => r.path.endsWith(bigSha())).map((r) => r.range);
 // What the page sends for a control the current screen has no button for.
 const post = (launcher, command) => launcher.page.evaluate((c) => window.chrome.webview.postMessage(c), command);
 
-before(async () => {
-  await openDriver();
-  await publishVersion(1);
-});
-afterEach(killLeftovers);
-after(async () => {
-  await closeDriver();
-  await freshMachine();
-  useMirror(nginxMirror);
-});
+scenarioFile();
 
 test('install: pause, resume, cancel, and INSTALL again continues the partial file', async () => {
   await freshMachine();

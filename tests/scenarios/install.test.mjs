@@ -2,27 +2,17 @@
 // other on the same machine: install, an update at start, a repair, the HD
 // pack on and off, uninstall from the page; then an install with the HD pack
 // and uninstall through the Windows entry (--uninstall).
-import { test, before, after, afterEach } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  Launcher, LAUNCHER_KEY, UNINSTALL_KEY, VERSIONS, assertGameMatches, closeDriver, defaultGame, filesIn,
-  freshMachine, launcherExe, nginxMirror, openDriver, publishVersion, readKey, readManifest, sha256,
-  killLeftovers, shortcutsPresent, slowMirror, until, useMirror,
+  Launcher, LAUNCHER_KEY, UNINSTALL_KEY, VERSIONS, assertGameMatches, defaultGame, filesIn, freshMachine,
+  launcherExe, nginxMirror, publishVersion, readKey, readManifest, scenarioFile, sha256, shortcutsPresent,
+  slowMirror, until, useMirror,
 } from './scenario_support.mjs';
 
-before(async () => {
-  await openDriver();
-  await freshMachine();
-  await publishVersion(1);
-  useMirror(nginxMirror);
-});
-afterEach(killLeftovers);
-after(async () => {
-  await closeDriver();
-  await freshMachine();
-});
+scenarioFile();
 
 const shown = (version) => `${version.slice(0, 4)}.${version.slice(4, 6)}.${version.slice(6, 8)}`;
 

@@ -4,6 +4,7 @@
 // page, the game folder on disk and the launcher's registry values.
 // Runs inside a scripts/test session (Xvfb, wineserver, prefix, servers).
 import assert from 'node:assert/strict';
+import { after, afterEach, before } from 'node:test';
 import { execFile, spawn } from 'node:child_process';
 import crypto from 'node:crypto';
 import fs from 'node:fs';
@@ -255,6 +256,19 @@ export function shortcutsPresent() {
   return { desktop: fs.existsSync(publicDesktopLink), programs: fs.existsSync(path.join(programsFolder, 'Norvane.lnk')) };
 }
 
+// The partial download of the large file in a game folder: its size, 0 when none.
+export function partSize(folder = defaultGame) {
+  const part = path.join(folder, BIG + '.part');
+  return fs.existsSync(part) ? fs.statSync(part).size : 0;
+}
+
+// The Range of every request a fault server saw for the large file of the
+// published client, in order ('' for none).
+export async function bigRanges(id, port = 18446) {
+  const sha = readManifest('client').entries.find((e) => e.path === BIG).sha256;
+  return (await serverRequests(id, port)).filter((r) => r.path.endsWith(sha)).map((r) => r.range);
+}
+
 // --- The launcher with its page ----------------------------------------------------
 
 let driver;
@@ -295,6 +309,26 @@ function recordToasts() {
 }
 
 const live = new Set();
+
+// The hooks of a scenario file: a machine without the game and version 1 on
+// the nginx mirror before; no launcher left running after each test; the
+// machine, the content and the mirror list as they were after.
+export function scenarioFile() {
+  before(async () => {
+    await openDriver();
+    await freshMachine();
+    await publishVersion(1);
+    useMirror(nginxMirror);
+  });
+  afterEach(killLeftovers);
+  after(async () => {
+    await killLeftovers();
+    await closeDriver();
+    await freshMachine();
+    await publishVersion(1);
+    useMirror(nginxMirror);
+  });
+}
 
 // After each test: a launcher the test left running (it failed half-way)
 // goes, so the next one is not a second instance.

@@ -1,26 +1,17 @@
 // The launcher replaces itself: build A, copied to a folder of its own, finds
 // build B (the same program with a marker in its window title) offered in the
 // launcher manifest, swaps it in and starts it; B removes the ".old" build A.
-import { test, before, after, afterEach } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  Launcher, closeDriver, freshMachine, killLeftovers, launcherExe, launcherExeB, nextSession, nginxMirror,
-  openDriver, publishVersion, sha256, until, useMirror, work,
+  Launcher, launcherExe, launcherExeB, nextSession, publishVersion, scenarioFile, sha256, until, work,
 } from './scenario_support.mjs';
 
-before(async () => {
-  await openDriver();
-  await freshMachine();
-  useMirror(nginxMirror);
-});
-afterEach(killLeftovers);
-after(async () => {
-  // Nothing else may find a newer launcher on offer.
-  await publishVersion(1);
-  await closeDriver();
-});
+// The hooks publish version 1 without a launcher afterwards: nothing else may
+// find a newer launcher on offer.
+scenarioFile();
 
 test('self-update from build A to build B; B removes the .old at its start', async () => {
   const folder = path.join(work, 'self-update');

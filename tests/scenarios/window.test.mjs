@@ -4,8 +4,8 @@
 import { test, before, after, afterEach } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  LAUNCHER_KEY, Launcher, assertGameMatches, closeDriver, defaultGame, filesIn, freshMachine, killLeftovers,
-  nginxMirror, openDriver, publishVersion, readKey, sessionCount, sha256, sleep, until, useMirror,
+  LAUNCHER_KEY, Launcher, assertGameMatches, defaultGame, filesIn, readKey, scenarioFile, sessionCount, sha256,
+  sleep, until,
 } from './scenario_support.mjs';
 import path from 'node:path';
 
@@ -16,11 +16,8 @@ let snapshot;
 // Every file of the game folder with its hash.
 const gameSnapshot = () => filesIn(defaultGame).map((f) => `${f} ${sha256(path.join(defaultGame, f))}`);
 
+scenarioFile();
 before(async () => {
-  await openDriver();
-  await freshMachine();
-  await publishVersion(1);
-  useMirror(nginxMirror);
   launcher = await Launcher.start();
   await launcher.clickInstall();
   await launcher.waitForToast('Norvane is installed. Have fun!');
@@ -34,9 +31,6 @@ afterEach(async () => {
 });
 after(async () => {
   if (launcher) assert.equal(await launcher.close(), 0);
-  await killLeftovers();
-  await closeDriver();
-  await freshMachine();
 });
 
 test('a second launcher brings the first one forward and exits', async () => {

@@ -311,14 +311,16 @@ function recordToasts() {
 const live = new Set();
 
 // The hooks of a scenario file: a machine without the game and version 1 on
-// the nginx mirror before; no launcher left running after each test; the
-// machine, the content and the mirror list as they were after.
-export function scenarioFile() {
+// the nginx mirror before (then setup, the file's own); no launcher left
+// running after each test; the machine, the content and the mirror list as
+// they were after.
+export function scenarioFile({ setup } = {}) {
   before(async () => {
     await openDriver();
     await freshMachine();
     await publishVersion(1);
     useMirror(nginxMirror);
+    if (setup) await setup();
   });
   afterEach(killLeftovers);
   after(async () => {

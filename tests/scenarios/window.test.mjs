@@ -1,7 +1,7 @@
 // The launcher window among other programs: a second launcher, a message
 // from a frame of another origin, and a renderer that dies. None of them may
 // change the game or the registry.
-import { test, before, after, afterEach } from 'node:test';
+import { test, after, afterEach } from 'node:test';
 import assert from 'node:assert/strict';
 import {
   LAUNCHER_KEY, Launcher, assertGameMatches, defaultGame, filesIn, readKey, scenarioFile, sessionCount, sha256,
@@ -16,15 +16,14 @@ let snapshot;
 // Every file of the game folder with its hash.
 const gameSnapshot = () => filesIn(defaultGame).map((f) => `${f} ${sha256(path.join(defaultGame, f))}`);
 
-scenarioFile();
-before(async () => {
+scenarioFile({ setup: async () => {
   launcher = await Launcher.start();
   await launcher.clickInstall();
   await launcher.waitForToast('Norvane is installed. Have fun!');
   await launcher.settled('ready');
   registry = await readKey(LAUNCHER_KEY);
   snapshot = gameSnapshot();
-});
+} });
 afterEach(async () => {
   assert.deepEqual(await readKey(LAUNCHER_KEY), registry, 'the registry is unchanged');
   assert.deepEqual(gameSnapshot(), snapshot, 'the game folder is unchanged');

@@ -322,9 +322,9 @@ export function scenarioFile({ setup } = {}) {
     useMirror(nginxMirror);
     if (setup) await setup();
   });
-  afterEach(killLeftovers);
+  afterEach(() => killLeftovers());
   after(async () => {
-    await killLeftovers();
+    await killLeftovers({ all: true });
     await closeDriver();
     await freshMachine();
     await publishVersion(1);
@@ -333,9 +333,12 @@ export function scenarioFile({ setup } = {}) {
 }
 
 // After each test: a launcher the test left running (it failed half-way)
-// goes, so the next one is not a second instance.
-export async function killLeftovers() {
-  for (const launcher of [...live]) await launcher.kill().catch(() => {});
+// goes, so the next one is not a second instance. One kept for the whole
+// file (keep set) goes only when all is set.
+export async function killLeftovers({ all = false } = {}) {
+  for (const launcher of [...live]) {
+    if (all || !launcher.keep) await launcher.kill().catch(() => {});
+  }
 }
 
 export class Launcher {

@@ -18,6 +18,7 @@ const gameSnapshot = () => filesIn(defaultGame).map((f) => `${f} ${sha256(path.j
 
 scenarioFile({ setup: async () => {
   launcher = await Launcher.start();
+  launcher.keep = true;  // one launcher for every test of this file
   await launcher.clickInstall();
   await launcher.waitForToast('Norvane is installed. Have fun!');
   await launcher.settled('ready');

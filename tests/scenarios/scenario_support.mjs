@@ -312,9 +312,9 @@ const live = new Set();
 
 // The hooks of a scenario file: a machine without the game and version 1 on
 // the nginx mirror before (then setup, the file's own); no launcher left
-// running after each test; the machine, the content and the mirror list as
-// they were after.
-export function scenarioFile({ setup } = {}) {
+// running after each test; after the file's teardown, the machine, the
+// content and the mirror list as they were.
+export function scenarioFile({ setup, teardown } = {}) {
   before(async () => {
     await openDriver();
     await freshMachine();
@@ -324,6 +324,7 @@ export function scenarioFile({ setup } = {}) {
   });
   afterEach(() => killLeftovers());
   after(async () => {
+    if (teardown) await teardown();
     await killLeftovers({ all: true });
     await closeDriver();
     await freshMachine();

@@ -1,7 +1,7 @@
 // The launcher window among other programs: a second launcher, a message
 // from a frame of another origin, and a renderer that dies. None of them may
 // change the game or the registry.
-import { test, after, afterEach } from 'node:test';
+import { test, afterEach } from 'node:test';
 import assert from 'node:assert/strict';
 import {
   LAUNCHER_KEY, Launcher, assertGameMatches, defaultGame, filesIn, readKey, scenarioFile, sessionCount, sha256,
@@ -24,13 +24,12 @@ scenarioFile({ setup: async () => {
   await launcher.settled('ready');
   registry = await readKey(LAUNCHER_KEY);
   snapshot = gameSnapshot();
+}, teardown: async () => {
+  assert.equal(await launcher.close(), 0);
 } });
 afterEach(async () => {
   assert.deepEqual(await readKey(LAUNCHER_KEY), registry, 'the registry is unchanged');
   assert.deepEqual(gameSnapshot(), snapshot, 'the game folder is unchanged');
-});
-after(async () => {
-  if (launcher) assert.equal(await launcher.close(), 0);
 });
 
 test('a second launcher brings the first one forward and exits', async () => {

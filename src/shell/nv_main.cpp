@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bridge/command_dispatcher.h"
+#include "bridge/main_window_handle.h"
 #include "jobs/job_engine.h"
 #include "news/news_thread.h"
 #include "nv_config.h"
@@ -123,6 +124,11 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
   CreateJobDoneEvent();
   CreateQuitEvent();
   if (!CreateMainWindow(instance, showCommand)) return 1;
+#ifdef NV_BUILD_MARKER
+  // A second test build of the same program names itself in its title, so a
+  // test can tell which build runs after a self-update. Never shipped.
+  SetWindowTextW(MainWindow(), L"Norvane (" NV_BUILD_MARKER L")");
+#endif
   CreateWebViewEnvironment();
   StartJob(kJobUpdateCheck, JobArgument{});
   std::thread newsThread;

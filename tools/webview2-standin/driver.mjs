@@ -86,7 +86,7 @@ export class StandInSession extends EventEmitter {
   newWindow(uri) { return this.#request('newwindow', { uri }); }
   // kind 0 browser exited, 1 renderer exited, 2 renderer unresponsive, ...
   processFailed(kind) { return this.#request('processfailed', { kind }); }
-  // The launcher window's state: {exists, visible, iconic, x, y, width, height}.
+  // The launcher window's state: {exists, visible, iconic, x, y, width, height, title}.
   windowState() { return this.#request('window'); }
   // WM_CLOSE to the launcher window (Alt+F4, the taskbar).
   closeWindow() { return this.#request('close'); }

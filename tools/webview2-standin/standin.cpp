@@ -836,7 +836,11 @@ long long Number(const JsonObject& object, const char* key, long long fallback) 
 void ReplyWindow(long long id) {
   RECT rect{};
   const bool exists = parentWindow && IsWindow(parentWindow);
-  if (exists) GetWindowRect(parentWindow, &rect);
+  wchar_t title[256] = {};
+  if (exists) {
+    GetWindowRect(parentWindow, &rect);
+    GetWindowTextW(parentWindow, title, 256);
+  }
   Send(JsonWriter()
            .String("ev", "reply")
            .Number("id", id)
@@ -847,6 +851,7 @@ void ReplyWindow(long long id) {
            .Number("y", rect.top)
            .Number("width", rect.right - rect.left)
            .Number("height", rect.bottom - rect.top)
+           .String("title", Utf8(title))
            .Line());
 }
 

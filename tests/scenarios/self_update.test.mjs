@@ -1,0 +1,44 @@
+// The launcher replaces itself: build A, copied to a folder of its own, finds
+// build B (the same program with a marker in its window title) offered in the
+// launcher manifest, swaps it in and starts it; B removes the ".old" build A.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import {
+  Launcher, launcherExe, launcherExeB, nextSession, publishVersion, scenarioFile, sha256, until, work,
+} from './scenario_support.mjs';
+
+// The hooks publish version 1 without a launcher afterwards: nothing else may
+// find a newer launcher on offer.
+scenarioFile();
+
+test('self-update from build A to build B; B removes the .old at its start', async () => {
+  const folder = path.join(work, 'self-update');
+  fs.rmSync(folder, { recursive: true, force: true });
+  fs.mkdirSync(folder, { recursive: true });
+  const exe = path.join(folder, 'Norvane-Launcher.exe');
+  fs.copyFileSync(launcherExe, exe);
+  await publishVersion(1, { launcher: launcherExeB });
+
+  // A's page never needs to load: its start-up check runs all the same.
+  const a = await Launcher.start({ exe, browser: false });
+  const successor = nextSession();
+  assert.equal(await a.ended(), 0, 'build A closes after starting B');
+  const b = await Launcher.adopt(await successor);
+  await b.settled('install');
+  assert.equal(await b.windowTitle(), 'Norvane (build-B)', 'build B runs');
+  assert.equal(b.messages('state').at(-1).launcherVersion, '1.0.0');
+  assert.equal(sha256(exe), sha256(launcherExeB), 'B has the launcher\'s name');
+  await until(() => !fs.existsSync(exe + '.old'), 'the .old build to go at B\'s start', 10000);
+  assert.equal(fs.existsSync(exe + '.new'), false);
+  await b.screenshot('self-update-b');
+  await b.close();
+
+  // B is up to date: a second start replaces nothing.
+  const again = await Launcher.start({ exe });
+  await again.settled('install');
+  assert.equal(await again.windowTitle(), 'Norvane (build-B)');
+  assert.deepEqual(fs.readdirSync(folder), ['Norvane-Launcher.exe']);
+  assert.equal(await again.close(), 0);
+});

@@ -11,12 +11,10 @@ import fs from 'node:fs';
 import https from 'node:https';
 import net from 'node:net';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
 import { StandInDriver, wineFolder } from '../../tools/webview2-standin/driver.mjs';
 import { BrowserView } from '../../tools/webview2-standin/browser.mjs';
+import { build, filesBelow, parseManifest, root, sha256, sleep } from '../shell/player_machine.mjs';
 
-export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-export const build = path.join(root, 'build/windows-x64');
 export const launcherExe = path.join(build, 'src/shell/Norvane-Launcher.exe');
 export const launcherExeB = path.join(build, 'src/shell/Norvane-Launcher-B.exe');
 const runtimeFolder = path.join(build, 'webview2-standin');
@@ -37,7 +35,6 @@ export const nginxMirror = 'https://localhost:18443/download';
 export const LAUNCHER_KEY = 'HKCU\\Software\\Norvane\\Launcher';
 export const UNINSTALL_KEY = 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Norvane';
 
-export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
 export async function until(predicate, what, ms = 30000) {
   const end = Date.now() + ms;
@@ -164,37 +161,14 @@ export async function ownServer(port) {
 // --- The manifest and the disk ---------------------------------------------------
 
 export function readManifest(set) {
-  const text = fs.readFileSync(path.join(www, set, 'manifest.txt'), 'utf8');
-  const manifest = { version: '', entries: [] };
-  for (const line of text.split('\n')) {
-    if (!line || line.startsWith('#')) continue;
-    const fields = line.split('|');
-    if (fields[0] === 'version') manifest.version = fields[1];
-    else if (!['count', 'total'].includes(fields[0])) {
-      manifest.entries.push({ path: fields[0], size: Number(fields[1]), sha256: fields[2] });
-    }
-  }
-  return manifest;
+  return parseManifest(fs.readFileSync(path.join(www, set, 'manifest.txt'), 'utf8'));
 }
 
-export function sha256(file) {
-  return crypto.createHash('sha256').update(fs.readFileSync(file)).digest('hex');
-}
-
-function walk(folder) {
-  const found = [];
-  if (!fs.existsSync(folder)) return found;
-  for (const entry of fs.readdirSync(folder, { withFileTypes: true })) {
-    const full = path.join(folder, entry.name);
-    if (entry.isDirectory()) found.push(...walk(full));
-    else found.push(full);
-  }
-  return found;
-}
+export { build, root, sha256, sleep };
 
 // Every file the game folder holds, relative with '/'.
 export function filesIn(folder) {
-  return walk(folder).map((f) => path.relative(folder, f).split(path.sep).join('/')).sort();
+  return filesBelow(folder).sort();
 }
 
 // The game folder holds the published client (and the HD pack when hd),

@@ -45,9 +45,19 @@ bool FindDesktopFolderView(ComPtr<IShellFolderViewDual>& folderView, HWND& deskt
   return SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, folderView.put_void())) && folderView;
 }
 
+// Wine gives the launcher no separate elevated token, so its own call already
+// opens as the player; and Wine's desktop can deadlock in this chain (a
+// freshly started explorer.exe waits on the very release call it serves),
+// which would freeze the window thread. Wine names itself by this export.
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace
 
 bool OpenThroughDesktopShell(const std::wstring& target) noexcept {
+  if (RunningUnderWine()) return false;
   ComPtr<IShellFolderViewDual> folderView;
   HWND desktop = nullptr;
   if (!FindDesktopFolderView(folderView, desktop)) return false;

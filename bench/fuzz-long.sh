@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Long fuzzing: every libFuzzer entry point (tests/<subsystem>/<name>_fuzz.cpp)
+# Long fuzzing: every libFuzzer entry point (tests/<folder>/<name>_fuzz.cpp)
 # runs until NV_FUZZ_RUNS executions (10,000,000 by default) or
 # NV_FUZZ_SECONDS (1800) have passed, whichever comes first, one after the
 # other, at low priority. NV_FUZZ_ONLY (a regular expression) picks entry
@@ -18,7 +18,7 @@ cmake -S tests/fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev
   cmake --build build/fuzz >/dev/null || { echo "fuzz-long: build failed"; exit 1; }
 
 status=0
-for source in tests/*/*_fuzz.cpp; do
+for source in $(find tests -name "*_fuzz.cpp" | sort); do
   name="$(basename "$source" _fuzz.cpp)"
   if [ -n "${NV_FUZZ_ONLY:-}" ] && ! [[ "$name" =~ $NV_FUZZ_ONLY ]]; then continue; fi
   corpus="$out/corpus/$name"

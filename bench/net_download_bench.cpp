@@ -17,8 +17,8 @@
 #include "net/http_client.h"
 #include "net/transfer.h"
 #include "nv_config.h"
-#include "sync/fs_helpers.h"
-#include "sync/sha256.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/sha256.h"
 
 namespace {
 

@@ -28,10 +28,10 @@
 #include <vector>
 
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 #include "sync/manifest.h"
 #include "sync/scan.h"
-#include "sync/unique_handle.h"
 
 namespace {
 

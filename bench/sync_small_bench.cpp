@@ -31,13 +31,12 @@
 #include <string>
 #include <vector>
 
-#include "jobs/job_engine.h"
 #include "net/download.h"
 #include "net/http_client.h"
 #include "net/transfer.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/sha256.h"
 #include "sync/manifest.h"
-#include "sync/sha256.h"
 #include "sync/sync_engine.h"
 #include "sync/sync_engine_testing.h"
 

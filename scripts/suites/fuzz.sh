@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer entry point (tests/<subsystem>/<name>_fuzz.cpp) with
+# Builds every libFuzzer entry point (tests/<folder>/<name>_fuzz.cpp) with
 # clang and runs each for a short while (NV_FUZZ_SECONDS, 15 by default) from
 # its seeds in tests/fuzz/corpus/<name>. A crash leaves its input in build/fuzz/.
 set -uo pipefail
@@ -17,7 +17,7 @@ if ! cmake -S tests/fuzz -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/de
   exit 1
 fi
 
-for source in tests/*/*_fuzz.cpp; do
+for source in $(find tests -name "*_fuzz.cpp" | sort); do
   name="$(basename "$source" _fuzz.cpp)"
   corpus="$out/corpus/$name"
   mkdir -p "$corpus"

@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/transfer_progress.h"
+
 namespace nv {
 
 // ---------------------------------------------------------------------------
@@ -89,17 +91,6 @@ struct ProgressRecord {
 extern std::mutex progressMutex;
 extern ProgressRecord progressRecord;
 
-// One file's transfer, updated many times a second without a lock.
-struct TransferProgress {
-  std::atomic<std::int64_t> bytes_done{0};
-  std::atomic<std::int64_t> bytes_total{0};
-  std::atomic<std::int64_t> bytes_per_second{0};
-  void Reset() noexcept {
-    bytes_done = 0;
-    bytes_total = 0;
-    bytes_per_second = 0;
-  }
-};
 // The instance the jobs share and the progress report reads.
 extern TransferProgress jobTransfer;
 

@@ -1,7 +1,7 @@
 // ReportState measures the free space when the message is built, which needs
 // the file-system helpers; the message itself comes from BuildStateJson.
 #include "bridge/nv_api.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 
 namespace nv {
 

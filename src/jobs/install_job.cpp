@@ -5,10 +5,10 @@
 #include "jobs/jobs.h"
 #include "prereq/prerequisites.h"
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/folder_text.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 #include "sync/sync_engine.h"
-#include "sync/unique_handle.h"
-#include "system/folder_text.h"
 #include "system/install_registration.h"
 #include "system/launcher_settings.h"
 #include "system/shell_files.h"
@@ -100,7 +100,7 @@ void InstallJob(const JobArgument& argument) {
   request.busyState = "installing";
   std::string errorText;
   bool downloadStarted = false;
-  const SyncResult result = SyncContentSets(folder, request, errorText, downloadStarted);
+  const SyncResult result = SyncGame(folder, request, errorText, downloadStarted);
   // 9.
   if (result == kSyncStopped) {
     FinishStoppedJob(kJobInstall);

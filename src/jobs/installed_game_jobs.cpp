@@ -6,10 +6,10 @@
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 #include "sync/sync_engine.h"
-#include "system/client_data_list.h"
-#include "system/data_ini.h"
+#include "system/game_client/client_data_list.h"
+#include "system/game_client/data_ini.h"
 #include "system/install_registration.h"
 #include "system/launcher_settings.h"
 #include "system/uninstall_plan.h"
@@ -60,7 +60,7 @@ void RepairJob() {
   request.countRepairs = true;
   std::string errorText;
   bool downloadStarted = false;
-  switch (SyncContentSets(folder, request, errorText, downloadStarted)) {
+  switch (SyncGame(folder, request, errorText, downloadStarted)) {
     case kSyncStopped:  // 8.
       FinishStoppedJob(kJobRepair);
       break;
@@ -97,7 +97,7 @@ void HdOnJob() {
   request.showFileList = true;
   std::string errorText;
   bool downloadStarted = false;
-  const SyncResult result = SyncContentSets(folder, request, errorText, downloadStarted);
+  const SyncResult result = SyncGame(folder, request, errorText, downloadStarted);
   // 4. A cancel turns the switch off again.
   if (result == kSyncStopped) {
     FinishStoppedJob(kJobHdOn);

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "jobs/stop_request.h"
-#include "system/game_process.h"
+#include "system/game_client/game_process.h"
 
 namespace nv {
 

@@ -8,6 +8,7 @@
 
 #include "bridge/nv_api.h"
 #include "jobs/job_engine.h"
+#include "sync/sync_engine.h"
 
 namespace nv {
 
@@ -24,6 +25,12 @@ bool CheckFolderWritable(const std::wstring& folder);
 // Installs every missing runtime but WebView2; with a steps list, their rows
 // start at firstStepIndex and follow each installation.
 void RunPrerequisiteSteps(std::vector<StepItem>* steps, std::size_t firstStepIndex);
+
+// The sync engine for the game in folder, stopped by the job's stop request:
+// the game's full data list goes back first, so that the scan sees the file
+// its manifest lists (RunJob matches the list to the archives afterwards).
+SyncResult SyncGame(const std::wstring& folder, SyncRequest request, std::string& errorText,
+                    bool& downloadStarted);
 
 // Jobs 3, 4 and 5 on an installed game.
 void RepairJob();

@@ -54,7 +54,7 @@ void UpdateCheckJob() {
   request.showFileList = true;
   std::string errorText;
   bool downloadStarted = false;
-  switch (SyncContentSets(dir, request, errorText, downloadStarted)) {
+  switch (SyncGame(dir, request, errorText, downloadStarted)) {
     case kSyncDone:
       ReportState("ready", false, false);
       break;
@@ -81,8 +81,8 @@ void PrepareInstallScreen(const std::wstring& folder, bool hd) {
 
   ContentManifest client;
   ContentManifest hdSet;
-  const bool clientOk = FetchManifest("client/manifest.txt", client);
-  const bool hdOk = FetchManifest("hd/manifest.txt", hdSet);
+  const bool clientOk = FetchManifest("client/manifest.txt", client, &stopFlag);
+  const bool hdOk = FetchManifest("hd/manifest.txt", hdSet, &stopFlag);
   if (clientOk) {
     status.clientBytes = ClampedTotal(client.total);
     status.contentVersion = client.version;

@@ -14,8 +14,8 @@
 #include "net/net_seams.h"
 #include "net/speed_meter.h"
 #include "net/url_text.h"
-#include "sync/fs_helpers.h"
-#include "sync/stop_flag.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/stop_flag.h"
 
 namespace nv {
 

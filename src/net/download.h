@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "bridge/nv_api.h"
-#include "sync/sha256.h"
-#include "sync/unique_handle.h"
+#include "net/transfer_progress.h"
+#include "sync/fs/sha256.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

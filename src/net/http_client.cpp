@@ -9,7 +9,7 @@
 #include "net/net_log.h"
 #include "net/net_seams.h"
 #include "net/url_text.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 
 namespace nv {
 

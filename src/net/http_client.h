@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "sync/unique_handle.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

@@ -8,10 +8,10 @@
 #include "net/net_seams.h"
 #include "net/url_text.h"
 #include "nv_config.h"
-#include "sync/fs_helpers.h"
-#include "sync/sha256.h"
-#include "sync/stop_flag.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/sha256.h"
+#include "sync/fs/stop_flag.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "bridge/nv_api.h"
 #include "net/download.h"
+#include "net/transfer_progress.h"
 
 // <windows.h> maps ReplaceFile to ReplaceFileW; ours is nv::ReplaceFile.
 // Code that wants the Win32 call spells it ReplaceFileW.

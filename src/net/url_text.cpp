@@ -4,7 +4,7 @@
 #include <limits>
 #include <random>
 
-#include "sync/ascii_text.h"
+#include "sync/fs/ascii_text.h"
 
 namespace nv {
 

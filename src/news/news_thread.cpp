@@ -6,7 +6,7 @@
 #include "net/http_client.h"
 #include "news/news_message.h"
 #include "nv_config.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

@@ -1,9 +1,9 @@
 #include <windows.h>
 
 #include "prereq/prerequisites.h"
-#include "shell/webview2_loader.h"
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "shell/webview2/webview2_loader.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

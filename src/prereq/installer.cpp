@@ -3,10 +3,10 @@
 #include "net/transfer.h"
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
-#include "sync/fs_helpers.h"
-#include "sync/process_start.h"
-#include "sync/product_name.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/process_start.h"
+#include "sync/fs/product_name.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

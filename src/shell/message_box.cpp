@@ -6,10 +6,10 @@
 #include <mutex>
 #include <string>
 
-#include "bridge/command_dispatcher.h"
-#include "bridge/command_dispatcher_testing.h"
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "bridge/dispatcher/command_dispatcher.h"
+#include "bridge/dispatcher/command_dispatcher_testing.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 #include "system/uninstall.h"
 #endif
 

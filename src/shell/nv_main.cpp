@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "bridge/command_dispatcher.h"
+#include "bridge/dispatcher/command_dispatcher.h"
 #include "bridge/main_window_handle.h"
 #include "jobs/job_engine.h"
 #include "news/news_thread.h"
@@ -17,11 +17,11 @@
 #include "shell/message_box.h"
 #include "shell/setup_window.h"
 #include "shell/shell_rules.h"
-#include "shell/webview2_loader.h"
+#include "shell/webview2/webview2_loader.h"
 #include "shell/webview_host.h"
-#include "sync/fs_helpers.h"
-#include "sync/process_start.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/process_start.h"
+#include "sync/fs/unique_handle.h"
 #include "system/uninstall.h"
 
 namespace nv {

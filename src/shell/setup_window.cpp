@@ -9,7 +9,7 @@
 #include "bridge/window_messages.h"
 #include "prereq/prerequisites.h"
 #include "shell/shell_rules.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 
 namespace nv {
 

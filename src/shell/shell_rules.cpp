@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "sync/ascii_text.h"
+#include "sync/fs/ascii_text.h"
 
 namespace nv {
 

@@ -8,16 +8,16 @@
 #include <string>
 #include <utility>
 
-#include "bridge/command_dispatcher.h"
+#include "bridge/dispatcher/command_dispatcher.h"
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
 #include "shell/shell_messages.h"
 #include "shell/shell_rules.h"
-#include "shell/webview2.h"
-#include "shell/webview2_loader.h"
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "shell/webview2/webview2.h"
+#include "shell/webview2/webview2_loader.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <new>
 
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

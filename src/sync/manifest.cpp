@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sync/ascii_text.h"
+#include "sync/fs/ascii_text.h"
 #include "sync/line_syntax.h"
 
 namespace nv {

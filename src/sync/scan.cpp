@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "sync/fs_helpers.h"
-#include "sync/sha256.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/sha256.h"
 
 namespace nv {
 

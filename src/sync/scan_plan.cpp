@@ -1,7 +1,7 @@
 // The scan's decision rules, free of any file-system call.
 #include "sync/file_state.h"
+#include "sync/fs/stop_flag.h"
 #include "sync/scan.h"
-#include "sync/stop_flag.h"
 
 namespace nv {
 

@@ -7,24 +7,21 @@
 
 #include <mutex>
 
-#include "jobs/stop_request.h"
 #include "net/http_client.h"
 #include "net/transfer.h"
 #include "net/url_text.h"
-#include "system/client_data_list.h"
-#include "system/game_process.h"
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/stop_flag.h"
 #include "sync/manifest.h"
 #include "sync/scan.h"
+#include "system/game_client/game_process.h"
 
 namespace nv {
 
 namespace {
 
 SyncSeams seams;
-
-bool Stopping() { return stopFlag.load(); }
 
 // Sizes come from the manifest: each is below 10^18, but a long hostile list
 // could still wrap the sum round to a small number and pass the disk test.
@@ -46,9 +43,10 @@ bool Fetch(std::string_view url, std::string& body) {
 }
 
 bool Download(const std::vector<std::string>& mirrors, std::string_view relativePath,
-              const std::wstring& target, std::int64_t size, std::string_view sha256) {
+              const std::wstring& target, std::int64_t size, std::string_view sha256,
+              const std::atomic<bool>* stopFlag) {
   auto download = seams.downloadManifestEntry ? seams.downloadManifestEntry : &DownloadManifestEntry;
-  return download(mirrors, relativePath, target, size, sha256, jobTransfer, &stopFlag);
+  return download(mirrors, relativePath, target, size, sha256, jobTransfer, stopFlag);
 }
 
 }  // namespace
@@ -63,11 +61,12 @@ void EnsureMirrors() {
   if (mirrorList.empty()) mirrorList.push_back(BuiltinDownloadBaseUrl());
 }
 
-bool FetchManifest(std::string_view relativePath, ContentManifest& manifest) {
+bool FetchManifest(std::string_view relativePath, ContentManifest& manifest,
+                   const std::atomic<bool>* stopFlag) {
   manifest = {};
   if (mirrorList.empty()) return false;
   for (const std::string& mirror : mirrorList) {
-    if (Stopping()) return false;
+    if (Stopped(stopFlag)) return false;
     const std::string url = StripTrailingSlashes(mirror) + "/" + std::string(relativePath);
     std::string text;
     if (!Fetch(url, text)) continue;
@@ -96,7 +95,7 @@ void RecordVerified(FileState& state, const std::wstring& target, const Download
 }
 
 SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadItem>& items, bool countFixed,
-                         std::string& errorText, FileState* verified) {
+                         std::string& errorText, FileState* verified, const std::atomic<bool>* stopFlag) {
   const std::uint64_t needed = TotalSize(items);
 
   errorText = DiskSpaceErrorText(needed, FreeBytes(folder));
@@ -125,7 +124,7 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
   int failures = 0;
   int consecutive = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
-    if (Stopping()) return kSyncStopped;
+    if (Stopped(stopFlag)) return kSyncStopped;
     const DownloadItem& item = items[i];
     SetCurrentFile(item.path);
     SetFileRowState(i, "now");
@@ -140,9 +139,9 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
     // game folder: a local file error for this file instead.
     if (!CrossesReparsePoint(folder, item.path) && CreateParentDirectories(target)) {
       ok = Download(mirrorList, item.setPrefix + "files/" + item.sha256, target,
-                    static_cast<std::int64_t>(item.size), item.sha256);
+                    static_cast<std::int64_t>(item.size), item.sha256, stopFlag);
     }
-    if (Stopping()) {
+    if (Stopped(stopFlag)) {
       // The partial file stays for the next start; the row waits again.
       SetFileRowState(i, "wait");
       return kSyncStopped;
@@ -175,8 +174,8 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
 }  // namespace
 
 SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadItem>& items,
-                           bool countFixed, std::string& errorText) {
-  return DownloadItems(folder, items, countFixed, errorText, nullptr);
+                           bool countFixed, std::string& errorText, const std::atomic<bool>* stopFlag) {
+  return DownloadItems(folder, items, countFixed, errorText, nullptr, stopFlag);
 }
 
 namespace {
@@ -197,29 +196,25 @@ std::int64_t Clamp64(std::uint64_t value) {
 SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
                            std::string& errorText, bool& downloadStarted) {
   downloadStarted = false;
+  const std::atomic<bool>* stopFlag = request.stopFlag;
   EnsureMirrors();
   SetPhase("check");
 
   ContentManifest client;
   ContentManifest hd;
-  if (request.client && !FetchManifest("client/manifest.txt", client)) {
+  if (request.client && !FetchManifest("client/manifest.txt", client, stopFlag)) {
     errorText = kServerUnreachableText;
-    return Stopping() ? kSyncStopped : kSyncFailed;
+    return Stopped(stopFlag) ? kSyncStopped : kSyncFailed;
   }
-  if (request.hd && !FetchManifest("hd/manifest.txt", hd)) {
+  if (request.hd && !FetchManifest("hd/manifest.txt", hd, stopFlag)) {
     errorText = kServerUnreachableText;
-    return Stopping() ? kSyncStopped : kSyncFailed;
+    return Stopped(stopFlag) ? kSyncStopped : kSyncFailed;
   }
   if (request.client) {
     status.clientBytes = Clamp64(client.total);
     status.contentVersion = client.version;
   }
   if (request.hd) status.hdBytes = Clamp64(hd.total);
-
-  // A reduced DATA.INI (HD archives missing) would not match its manifest
-  // entry: the full list goes back before the scan.
-  (seams.restoreFullClientDataList ? seams.restoreFullClientDataList
-                                    : &RestoreFullClientDataList)(folder);
 
   FileState state = LoadFileState(folder);
   setBytesTotal = Clamp64((request.client ? client.total : 0) + (request.hd ? hd.total : 0));
@@ -228,13 +223,13 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
 
   std::vector<DownloadItem> items;
   if (request.client)
-    AddItems(items, ScanFiles(folder, client, state, request.verifyAll, &checkedBytesClient, &stopFlag),
+    AddItems(items, ScanFiles(folder, client, state, request.verifyAll, &checkedBytesClient, stopFlag),
              "client/");
-  if (request.hd && !Stopping())
-    AddItems(items, ScanFiles(folder, hd, state, request.verifyAll, &checkedBytesHd, &stopFlag),
+  if (request.hd && !Stopped(stopFlag))
+    AddItems(items, ScanFiles(folder, hd, state, request.verifyAll, &checkedBytesHd, stopFlag),
              "hd/");
   SaveFileState(folder, state);
-  if (Stopping()) return kSyncStopped;
+  if (Stopped(stopFlag)) return kSyncStopped;
 
   if (request.countRepairs) {
     std::int32_t broken = 0;
@@ -257,7 +252,7 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
       progressRecord.sendFileList = request.showFileList;
     }
     downloadStarted = true;
-    const SyncResult downloaded = DownloadItems(folder, items, request.countRepairs, errorText, &state);
+    const SyncResult downloaded = DownloadItems(folder, items, request.countRepairs, errorText, &state, stopFlag);
     if (downloaded != kSyncDone) return downloaded;
 
     // Confirm: the new files were recorded as they were verified; what changed
@@ -268,10 +263,10 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
     checkedBytesHd = 0;
     std::size_t remaining = 0;
     if (request.client)
-      remaining += ScanFiles(folder, client, state, false, &checkedBytesClient, &stopFlag).size();
-    if (request.hd && !Stopping())
-      remaining += ScanFiles(folder, hd, state, false, &checkedBytesHd, &stopFlag).size();
-    if (Stopping()) {
+      remaining += ScanFiles(folder, client, state, false, &checkedBytesClient, stopFlag).size();
+    if (request.hd && !Stopped(stopFlag))
+      remaining += ScanFiles(folder, hd, state, false, &checkedBytesHd, stopFlag).size();
+    if (Stopped(stopFlag)) {
       SaveFileState(folder, state);
       return kSyncStopped;
     }

@@ -22,6 +22,8 @@ struct SyncRequest {
   std::string busyState;    // screen while files download: "updating", "installing", "repair"
   bool showFileList = false;
   bool countRepairs = false;
+  // Raised to pause, cancel or quit; nullptr: nothing stops the sync.
+  const std::atomic<bool>* stopFlag = nullptr;
 };
 
 // One file to fetch: setPrefix + "files/" + sha256 below each mirror.
@@ -66,13 +68,16 @@ const std::vector<std::string>& Mirrors();
 void EnsureMirrors();
 
 // The first valid manifest at relativePath below the mirrors, in list order.
-// False when none could be had or the stop flag rose; manifest then holds the
+// False when none could be had or stopFlag rose; manifest then holds the
 // last invalid parse and must not be used.
-bool FetchManifest(std::string_view relativePath, ContentManifest& manifest);
+bool FetchManifest(std::string_view relativePath, ContentManifest& manifest,
+                   const std::atomic<bool>* stopFlag);
 
+// The caller puts the game's full data list back first (a reduced DATA.INI
+// would not match its manifest entry) and matches it again afterwards.
 SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
                            std::string& errorText, bool& downloadStarted);
 SyncResult DownloadFileSet(std::wstring_view folder, const std::vector<DownloadItem>& items,
-                           bool countFixed, std::string& errorText);
+                           bool countFixed, std::string& errorText, const std::atomic<bool>* stopFlag);
 
 }  // namespace nv

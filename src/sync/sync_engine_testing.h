@@ -17,7 +17,6 @@ struct SyncSeams {
                                 const std::atomic<bool>* stopFlag) = nullptr;
   std::uint64_t (*freeBytesForPath)(std::wstring_view path) = nullptr;
   bool (*isGameRunning)() = nullptr;
-  void (*restoreFullClientDataList)(std::wstring_view folder) = nullptr;
 };
 SyncSeams& SyncSeamsForTests();
 // Tests only: forget the mirror list so the next EnsureMirrors loads it again.

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
-#include "system/folder_text.h"
+#include "sync/fs/folder_text.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 #include "system/launcher_settings.h"
 #include "system/shell_files.h"
 #include "system/uninstall_entry.h"

@@ -1,6 +1,6 @@
 #include "system/launcher_manifest.h"
 
-#include "sync/ascii_text.h"
+#include "sync/fs/ascii_text.h"
 #include "sync/line_syntax.h"
 
 namespace nv {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "sync/unique_handle.h"
-#include "system/folder_text.h"
+#include "sync/fs/folder_text.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

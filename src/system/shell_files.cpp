@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "sync/fs_helpers.h"
-#include "sync/retry.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/retry.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 

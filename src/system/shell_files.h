@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "sync/product_name.h"
+#include "sync/fs/product_name.h"
 
 namespace nv {
 

@@ -1,6 +1,6 @@
 #include "system/uninstall_entry.h"
 
-#include "sync/product_name.h"
+#include "sync/fs/product_name.h"
 
 namespace nv {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "sync/path_text.h"
+#include "sync/fs/path_text.h"
 
 namespace nv {
 

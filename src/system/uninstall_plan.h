@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sync/product_name.h"
+#include "sync/fs/product_name.h"
 
 namespace nv {
 

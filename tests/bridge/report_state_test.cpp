@@ -6,7 +6,7 @@
 #include "bridge/nv_api.h"
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 
 namespace nv {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "system/data_ini.h"
+#include "system/game_client/data_ini.h"
 
 namespace {
 

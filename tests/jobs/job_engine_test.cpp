@@ -13,7 +13,7 @@
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
 #include "support/test_window.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/unique_handle.h"
 #include "system/launcher_settings.h"
 
 namespace nv {

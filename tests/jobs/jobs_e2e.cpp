@@ -26,10 +26,10 @@
 #include "support/temp_folder.h"
 #include "support/test_window.h"
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 #include "sync/sync_engine.h"
 #include "sync/sync_engine_testing.h"
-#include "sync/unique_handle.h"
 #include "system/launcher_settings.h"
 #include "system/shell_files.h"
 

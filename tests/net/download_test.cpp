@@ -10,7 +10,7 @@
 #include "net/net_seams.h"
 #include "net_test_support.h"
 #include "support/temp_folder.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 
 namespace nv {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "net/http_client.h"
 #include "net/net_log.h"
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv::test {
 

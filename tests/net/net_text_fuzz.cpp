@@ -8,7 +8,7 @@
 
 #include "net/speed_meter.h"
 #include "net/url_text.h"
-#include "sync/ascii_text.h"
+#include "sync/fs/ascii_text.h"
 
 namespace {
 void Check(bool ok) {

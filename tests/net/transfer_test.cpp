@@ -13,9 +13,9 @@
 #include "net_test_support.h"
 #include "nv_config.h"
 #include "support/temp_folder.h"
-#include "sync/fs_helpers.h"
-#include "sync/sha256.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/sha256.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 namespace {

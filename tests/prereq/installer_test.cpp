@@ -10,7 +10,7 @@
 #include "prereq/prerequisites.h"
 #include "support/registry_cleanup.h"
 #include "support/temp_folder.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 
 namespace nv {
 namespace {

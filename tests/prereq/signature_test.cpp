@@ -11,8 +11,8 @@
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "support/registry_cleanup.h"
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sync/unique_handle.h"
+#include "sync/fs/unique_handle.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "sync/unique_handle.h"
+#include "sync/fs/unique_handle.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {

@@ -13,7 +13,7 @@
 #include "bridge/window_messages.h"
 #include "jobs/job_engine.h"
 #include "support/temp_folder.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 
 namespace nv {
 namespace {

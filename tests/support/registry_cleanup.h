@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "sync/unique_handle.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv::test {
 

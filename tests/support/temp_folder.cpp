@@ -4,8 +4,8 @@
 
 #include <atomic>
 
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv::test {
 

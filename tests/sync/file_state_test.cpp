@@ -8,8 +8,8 @@
 
 #include "support/temp_folder.h"
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 
 namespace nv {
 namespace {

@@ -14,7 +14,7 @@
 #include "net/url_text.h"
 #include "sync/file_state.h"
 #include "sync/manifest.h"
-#include "system/data_ini.h"
+#include "system/game_client/data_ini.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include "support/temp_folder.h"
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/sha256.h"
+#include "sync/fs/unique_handle.h"
 #include "sync/scan.h"
-#include "sync/sha256.h"
-#include "sync/unique_handle.h"
 
 namespace nv {
 namespace {

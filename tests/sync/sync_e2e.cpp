@@ -18,10 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "jobs/stop_request.h"
 #include "net/net_seams.h"
 #include "net/transfer.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 #include "sync/sync_engine.h"
 #include "sync/sync_engine_testing.h"
 
@@ -88,6 +87,7 @@ int wmain(int argc, wchar_t** argv) {
 
   // The pause button, pressed while the file's bytes flow.
   std::atomic<bool> done{false};
+  std::atomic<bool> stop{false};  // the job's pause, as the request carries it
   std::thread pauser;
   if (mode.starts_with("pause:")) {
     pauser = std::thread([&] {
@@ -98,8 +98,7 @@ int wmain(int argc, wchar_t** argv) {
           current = nv::progressRecord.currentFile == modePath;
         }
         if (current && nv::jobTransfer.bytes_done.load() > 0) {
-          nv::stopReason = nv::kStopPause;
-          nv::stopFlag = true;
+          stop = true;
           return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -112,6 +111,7 @@ int wmain(int argc, wchar_t** argv) {
   request.hd = std::wstring(argv[3]) == L"client+hd";
   request.busyState = "updating";
   request.showFileList = true;
+  request.stopFlag = &stop;
   std::string error;
   bool started = false;
   const nv::SyncResult result = nv::SyncContentSets(folder, request, error, started);

@@ -11,16 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "jobs/stop_request.h"
 #include "net/net_seams.h"
 #include "net/net_test_support.h"
 #include "support/temp_folder.h"
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
-#include "sync/sha256.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/sha256.h"
+#include "sync/fs/unique_handle.h"
 #include "sync/sync_engine.h"
 #include "sync/sync_engine_testing.h"
-#include "sync/unique_handle.h"
 
 namespace nv {
 namespace {
@@ -35,7 +34,6 @@ struct World {
   std::uint64_t freeBytes = 100ull << 30;
   int freeQueries = 0;
   bool gameRunning = false;
-  int restoreCalls = 0;
   std::vector<std::string> requests;  // relative paths downloaded, in order
   std::set<std::size_t> failAt;       // 1-based download attempts that fail
   std::size_t stopAt = 0;             // attempt that raises the stop flag
@@ -43,6 +41,8 @@ struct World {
   bool writeFiles = true;
 };
 World* world = nullptr;
+// The job's stop request, as the requests below carry it.
+std::atomic<bool> stopFlag{false};
 
 std::string Sha(const std::string& content) {
   test::TempFolder temp;
@@ -90,7 +90,6 @@ class SyncEngineTest : public testing::Test {
       return world->freeBytes;
     };
     s.isGameRunning = [] { return world->gameRunning; };
-    s.restoreFullClientDataList = [](std::wstring_view) { ++world->restoreCalls; };
     EnsureMirrors();
     ResetProgressForJob();
     status = {};
@@ -153,7 +152,7 @@ class SyncEngineTest : public testing::Test {
   test::TempFolder temp;
   std::string error;
   bool started = false;
-  SyncRequest update{true, false, false, "updating", true, false};
+  SyncRequest update{true, false, false, "updating", true, false, &stopFlag};
 };
 
 // A "data" link planted in the game folder points at a decoy folder standing
@@ -189,7 +188,6 @@ TEST_F(SyncEngineTest, InstallsThenFindsNothingToDo) {
   EXPECT_EQ(status.contentVersion, "v1");
   EXPECT_EQ(status.clientBytes, 11);
   EXPECT_EQ(status.needBytes, 0);
-  EXPECT_EQ(w.restoreCalls, 1);
   const FileState state = LoadFileState(temp.path());
   EXPECT_EQ(state.version, "v1");
   EXPECT_EQ(state.entries().size(), 3u);
@@ -252,16 +250,16 @@ TEST_F(SyncEngineTest, DiskSpaceIsTestedAgainstNeedPlusMargin) {
   w.writeFiles = false;
   const auto items = Items(1, 1024 * kMiB);
   w.freeBytes = 1024 * kMiB + 60 * kMiB;
-  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error), kSyncFailed);
+  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncFailed);
   EXPECT_EQ(error,
             "Not enough disk space: the download needs 1.0 GB, the drive has 1.1 GB free. Free "
             "some space or pick another folder.");
   EXPECT_TRUE(w.requests.empty());
   w.freeBytes = 1024 * kMiB + 70 * kMiB;
-  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error), kSyncDone);
+  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncDone);
   EXPECT_EQ(w.requests.size(), 1u);
   w.freeBytes = kUnknownFreeBytes;
-  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error), kSyncDone);
+  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncDone);
   // Sizes that would wrap a 64-bit sum round to 2 bytes still fail the test.
   std::vector<DownloadItem> huge = Items(2, 999999999999999999ull);
   for (int i = 0; i < 16; ++i) huge.push_back(huge[0]);
@@ -269,7 +267,7 @@ TEST_F(SyncEngineTest, DiskSpaceIsTestedAgainstNeedPlusMargin) {
   huge.push_back({"client/", "last", 446744073709551636ull, std::string(64, 'a')});
   w.freeBytes = 1024 * kMiB;
   w.requests.clear();
-  EXPECT_EQ(DownloadFileSet(temp.path(), huge, false, error), kSyncFailed);
+  EXPECT_EQ(DownloadFileSet(temp.path(), huge, false, error, &stopFlag), kSyncFailed);
   EXPECT_TRUE(w.requests.empty());
 }
 
@@ -279,7 +277,7 @@ TEST_F(SyncEngineTest, FiveHundredFilesShowThreeHundredRowsAndAllDownload) {
     std::lock_guard<std::mutex> lock(progressMutex);
     progressRecord.sendFileList = true;
   }
-  ASSERT_EQ(DownloadFileSet(temp.path(), Items(500, 10), true, error), kSyncDone);
+  ASSERT_EQ(DownloadFileSet(temp.path(), Items(500, 10), true, error, &stopFlag), kSyncDone);
   EXPECT_EQ(w.requests.size(), 500u);
   EXPECT_EQ(filesDone.load(), 500);
   EXPECT_EQ(filesTotal.load(), 500);
@@ -299,14 +297,14 @@ TEST_F(SyncEngineTest, ThreeFailuresInARowEndTheSet) {
     progressRecord.sendFileList = true;
   }
   w.failAt = {1, 2, 3};
-  EXPECT_EQ(DownloadFileSet(temp.path(), Items(6), false, error), kSyncFailed);
+  EXPECT_EQ(DownloadFileSet(temp.path(), Items(6), false, error, &stopFlag), kSyncFailed);
   EXPECT_EQ(w.requests.size(), 3u);
   EXPECT_EQ(RowStates(), (std::vector<std::string>{"fail", "fail", "fail", "wait", "wait", "wait"}));
   EXPECT_EQ(error, kDownloadFailedText);
 
   w.requests.clear();
   w.failAt = {1, 2, 4, 5};
-  EXPECT_EQ(DownloadFileSet(temp.path(), Items(6), false, error), kSyncFailed);
+  EXPECT_EQ(DownloadFileSet(temp.path(), Items(6), false, error, &stopFlag), kSyncFailed);
   EXPECT_EQ(w.requests.size(), 6u);
   EXPECT_EQ(RowStates(), (std::vector<std::string>{"fail", "fail", "done", "fail", "fail", "done"}));
   EXPECT_EQ(filesDone.load(), 2);
@@ -314,7 +312,7 @@ TEST_F(SyncEngineTest, ThreeFailuresInARowEndTheSet) {
   w.requests.clear();
   w.failAt = {2};
   w.gameRunning = true;
-  EXPECT_EQ(DownloadFileSet(temp.path(), Items(3), false, error), kSyncFailed);
+  EXPECT_EQ(DownloadFileSet(temp.path(), Items(3), false, error, &stopFlag), kSyncFailed);
   EXPECT_EQ(error, kFilesInUseText);
 }
 
@@ -352,7 +350,7 @@ TEST_F(SyncEngineTest, RepairCountsBrokenMissingAndFixed) {
   ASSERT_TRUE(DeleteFileW(JoinGamePath(temp.path(), "c").c_str()));
   const FileState before = LoadFileState(temp.path());
   w.requests.clear();
-  SyncRequest repair{true, false, true, "repair", true, true};
+  SyncRequest repair{true, false, true, "repair", true, true, &stopFlag};
   ASSERT_EQ(Sync(repair), kSyncDone) << error;
   EXPECT_EQ(w.requests.size(), 2u);
   EXPECT_EQ(Read("a"), "1");
@@ -376,7 +374,7 @@ TEST_F(SyncEngineTest, ClientAndHdItemsInOrder) {
   EXPECT_EQ(status.hdBytes, 2);
   EXPECT_EQ(Read("textures/4k.pak"), "hd");
   // HD on alone leaves the client's version alone.
-  SyncRequest hdOn{false, true, false, "updating", true, false};
+  SyncRequest hdOn{false, true, false, "updating", true, false, &stopFlag};
   ASSERT_EQ(Sync(hdOn), kSyncDone);
   EXPECT_EQ(LoadFileState(temp.path()).version, "v1");
 }
@@ -403,7 +401,7 @@ TEST_F(SyncEngineTest, LongGamePathsReachTheTransfersWithTheirPrefix) {
   seenPaths.clear();
   net_seams::filePathSeen = &RecordPath;
   const SyncResult result =
-      DownloadFileSet(temp.path(), {{"client/", relative, content.size(), Sha(content)}}, false, error);
+      DownloadFileSet(temp.path(), {{"client/", relative, content.size(), Sha(content)}}, false, error, &stopFlag);
   net_seams::filePathSeen = nullptr;
   EXPECT_EQ(result, kSyncDone) << error;
   EXPECT_EQ(test::ReadAll(LongPath(JoinGamePath(temp.path(), relative))), content);

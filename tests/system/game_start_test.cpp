@@ -7,7 +7,7 @@
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
 #include "support/test_window.h"
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 #include "system/game_start.h"
 #include "system/launcher_settings.h"
 #include "system/system_support.h"

@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "support/temp_folder.h"
-#include "sync/unique_handle.h"
-#include "system/folder_text.h"
+#include "sync/fs/folder_text.h"
+#include "sync/fs/unique_handle.h"
 #include "system/install_registration.h"
 #include "system/launcher_settings.h"
 #include "system/shell_files.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sync/fs_helpers.h"
+#include "sync/fs/fs_helpers.h"
 #include "system/self_update.h"
 #include "system/self_update_testing.h"
 #include "system/shell_files.h"

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "support/temp_folder.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/unique_handle.h"
 #include "system/shell_files.h"
 #include "system/system_support.h"
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 #include "system/install_registration.h"
 #include "system/uninstall.h"
 

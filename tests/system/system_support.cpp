@@ -3,8 +3,8 @@
 #include <shobjidl.h>
 
 #include "sync/file_state.h"
-#include "sync/fs_helpers.h"
-#include "sync/unique_handle.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/unique_handle.h"
 #include "system/shell_files.h"
 #include "system/uninstall_entry.h"
 

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "json_lines.h"
-#include "shell/webview2.h"
+#include "shell/webview2/webview2.h"
 
 using namespace nv::wv2;
 using standin::JsonObject;

@@ -1,0 +1,88 @@
+#include "sync/fs/fs_helpers.h"
+
+namespace nv {
+
+namespace {
+
+constexpr int kOpenAttempts = 5;
+constexpr DWORD kOpenRetryPauseMs = 250;
+
+bool IsExistingFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool CreateParentDirectories(std::wstring_view filePath) {
+  const std::vector<std::wstring> folders = ParentFoldersToCreate(filePath);
+  // Files mostly land in folders that exist already; when the innermost one
+  // is there, so is every folder above it, and one query answers.
+  if (!folders.empty() && IsExistingFolder(folders.back())) return true;
+  for (const std::wstring& folder : folders) {
+    if (CreateDirectoryW(LongPath(folder).c_str(), nullptr)) continue;
+    if (GetLastError() != ERROR_ALREADY_EXISTS || !IsExistingFolder(folder)) return false;
+  }
+  return true;
+}
+
+HANDLE OpenFileRetrying(std::wstring_view path, DWORD access, DWORD share, DWORD disposition,
+                        DWORD flagsAndAttributes) {
+  const std::wstring longPath = LongPath(path);
+  for (int attempt = 1;; ++attempt) {
+    HANDLE file = CreateFileW(longPath.c_str(), access, share, nullptr, disposition,
+                              flagsAndAttributes, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    const DWORD error = GetLastError();
+    if (!IsLockedError(error) || attempt == kOpenAttempts) {
+      SetLastError(error);
+      return INVALID_HANDLE_VALUE;
+    }
+    Sleep(kOpenRetryPauseMs);
+  }
+}
+
+std::string ToUtf8(std::wstring_view text) {
+  if (text.empty() || text.size() > INT_MAX) return {};
+  const int length = static_cast<int>(text.size());
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return {};
+  std::string out(static_cast<std::size_t>(needed), '\0');
+  if (WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), needed, nullptr, nullptr) <= 0)
+    return {};
+  return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+  if (text.empty() || text.size() > INT_MAX) return {};
+  const int length = static_cast<int>(text.size());
+  const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring out(static_cast<std::size_t>(needed), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, 0, text.data(), length, out.data(), needed) <= 0) return {};
+  return out;
+}
+
+bool IsRegularFile(std::wstring_view path) {
+  const std::wstring copy(path);
+  const DWORD attributes = GetFileAttributesW(copy.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring JoinGamePath(std::wstring_view folder, std::string_view relativeUtf8) {
+  return JoinGamePathWide(folder, FromUtf8(relativeUtf8));
+}
+
+bool CrossesReparsePoint(std::wstring_view folder, std::string_view relative) {
+  for (std::size_t i = 0; i < relative.size(); ++i) {
+    if ((relative[i] != '/' && relative[i] != '\\') || i == 0) continue;
+    const DWORD attributes =
+        GetFileAttributesW(LongPath(JoinGamePath(folder, relative.substr(0, i))).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // nothing exists below it
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  }
+  return false;
+}
+
+}  // namespace nv

@@ -1,0 +1,83 @@
+#include "sync/fs/path_text.h"
+
+namespace nv {
+
+namespace {
+
+constexpr std::size_t kLongPathThreshold = 248;  // CreateDirectoryW's limit (MAX_PATH - 12)
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+}  // namespace
+
+std::wstring LongPath(std::wstring_view path) {
+  if (path.size() < kLongPathThreshold || path.starts_with(L"\\\\?\\")) return std::wstring(path);
+  if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + std::wstring(path.substr(2));
+  return L"\\\\?\\" + std::wstring(path);
+}
+
+std::wstring JoinGamePathWide(std::wstring_view folder, std::wstring_view relative) {
+  while (!folder.empty() && IsSeparator(folder.back())) folder.remove_suffix(1);
+  while (!relative.empty() && IsSeparator(relative.front())) relative.remove_prefix(1);
+  std::wstring out(folder);
+  if (!relative.empty()) {
+    out += L'\\';
+    for (wchar_t c : relative) out += c == L'/' ? L'\\' : c;
+  }
+  return out;
+}
+
+std::vector<std::wstring> ParentFoldersToCreate(std::wstring_view filePath) {
+  std::wstring path(filePath);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+
+  std::vector<std::wstring> folders;
+  const std::size_t lastSep = path.rfind(L'\\');
+  if (lastSep == std::wstring::npos || lastSep == 0) return folders;
+  const std::wstring parent = path.substr(0, lastSep);
+
+  std::size_t start = 0;
+  if (parent.size() >= 2 && parent[1] == L':') {
+    start = 3;
+  } else if (parent.starts_with(L"\\\\")) {
+    // Server and share already exist or cannot be created: start after both.
+    const std::size_t afterServer = parent.find(L'\\', 2);
+    if (afterServer == std::wstring::npos) return folders;
+    const std::size_t afterShare = parent.find(L'\\', afterServer + 1);
+    if (afterShare == std::wstring::npos) return folders;
+    start = afterShare + 1;
+  }
+
+  for (std::size_t i = start; i <= parent.size(); ++i) {
+    if (i < parent.size() && parent[i] != L'\\') continue;
+    std::wstring prefix = parent.substr(0, i);
+    if (prefix.empty() || prefix.back() == L':') continue;
+    folders.push_back(std::move(prefix));
+  }
+  return folders;
+}
+
+std::optional<std::wstring> NearestExistingFolder(
+    std::wstring_view input, const std::function<bool(const std::wstring&)>& isFolder) {
+  std::wstring path(input);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+
+  while (!isFolder(path)) {
+    if (path.empty()) return std::nullopt;
+    const std::size_t lastSep = path.rfind(L'\\');
+    if (lastSep == std::wstring::npos || lastSep <= 1) return std::nullopt;
+    if (lastSep == 2 && path[1] == L':') {
+      if (path.size() == 3) return std::nullopt;  // the drive root itself does not exist
+      path.resize(3);
+    } else {
+      path.resize(lastSep);
+    }
+  }
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  return path;
+}
+
+}  // namespace nv

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "bridge/main_window_handle.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
@@ -23,7 +24,7 @@ std::int64_t ClampedTotal(std::uint64_t total) {
 }  // namespace
 
 void UpdateCheckJob() {
-  // 1-2. A newer launcher replaces this one before anything else happens.
+  // A newer launcher replaces this one before anything else happens.
   EnsureMirrors();
   if (SelfUpdate(Mirrors())) {
     stopReason.exchange(kStopQuit);
@@ -31,44 +32,45 @@ void UpdateCheckJob() {
     return;
   }
 
-  // 3. What this machine has.
   const std::wstring dir = ReadInstallDir();
-  const bool hd = ReadLauncherFlag(L"Hd", false);
+  const bool hd = ReadLauncherFlag(kHdFlag, false);
 
-  // 5. Nothing installed: the install screen, with the folder known so far.
-  if (dir.empty() || !IsInstalled(dir) || !ReadLauncherFlag(L"Installed", false)) {
+  // Nothing installed, or an install cut short: the install screen, with the
+  // folder and the HD choice known so far.
+  if (dir.empty() || !IsInstalled(dir) || !ReadLauncherFlag(kInstalledFlag, false)) {
     PrepareInstallScreen(dir.empty() ? std::wstring(kDefaultGameFolder) : dir, hd);
     return;
   }
 
-  // 4. Installed: the ready screen while the game is brought up to date.
+  // Installed: the ready screen while the game is brought up to date, so the
+  // player sees the game at once and the updating screen only when files come.
   status.installDir = dir;
   status.hdEnabled = hd;
   status.contentVersion = LoadFileState(dir).version;
-  ReportState("ready", false, true);
+  ReportState(Screen::kReady, false, true);
 
   SyncRequest request;
   request.client = true;
   request.hd = status.hdEnabled;
-  request.busyState = "updating";
+  request.busyState = Screen::kUpdating;
   request.showFileList = true;
   std::string errorText;
   bool downloadStarted = false;
   switch (SyncGame(dir, request, errorText, downloadStarted)) {
     case kSyncDone:
-      ReportState("ready", false, false);
+      ReportState(Screen::kReady, false, false);
       break;
     case kSyncStopped:
       FinishStoppedJob(kJobUpdateCheck);
       break;
     case kSyncFailed:
       if (downloadStarted) {
-        ReportState("updating", true, false);
+        ReportState(Screen::kUpdating, true, false);
         ReportError(errorText);
       } else {
         // No manifest or no space: the installed game stays playable.
-        ReportState("ready", false, false);
-        Toast(kCheckFailedPrefix + errorText);
+        ReportState(Screen::kReady, false, false);
+        Toast(CheckFailedText(errorText));
       }
       break;
   }
@@ -91,7 +93,7 @@ void PrepareInstallScreen(const std::wstring& folder, bool hd) {
   status.needBytes = InstallNeedBytes(status.clientBytes, status.hdBytes, hd);
 
   ReportPrerequisites(ListPrerequisites());
-  ReportState("install", false, false);
+  ReportState(Screen::kInstall, false, false);
   if (!clientOk) ReportError(kServerUnreachableText);
 }
 

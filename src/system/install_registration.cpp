@@ -89,7 +89,7 @@ bool RegisterInstall(std::wstring_view folderText, bool desktopShortcut) {
   bool ok = true;
 
   WriteInstallDir(folder);
-  WriteLauncherFlag(L"Shortcut", desktopShortcut);
+  WriteLauncherFlag(kShortcutFlag, desktopShortcut);
 
   const std::wstring copy = JoinPath(folder, kLauncherCopyName);
   if (!PlaceLauncherCopy(copy)) ok = false;

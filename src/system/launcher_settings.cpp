@@ -24,14 +24,14 @@ UniqueRegKey CreateSettingsKey() {
 
 std::wstring ReadInstallDir() {
   DWORD size = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, L"InstallDir", RRF_RT_REG_SZ, nullptr,
+  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, kInstallDirValue, RRF_RT_REG_SZ, nullptr,
                    nullptr, &size) != ERROR_SUCCESS ||
       size < 2) {
     return {};
   }
   std::vector<wchar_t> buffer(size / 2 + 1, L'\0');
   DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, L"InstallDir", RRF_RT_REG_SZ, nullptr,
+  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, kInstallDirValue, RRF_RT_REG_SZ, nullptr,
                    buffer.data(), &bytes) != ERROR_SUCCESS) {
     return {};
   }
@@ -43,7 +43,7 @@ void WriteInstallDir(std::wstring_view folder) {
   UniqueRegKey key = CreateSettingsKey();
   if (!key) return;
   const std::wstring value = NormalizeFolder(folder);
-  RegSetValueExW(key.get(), L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  RegSetValueExW(key.get(), kInstallDirValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "bridge/player_texts.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/retry.h"
 #include "sync/fs/unique_handle.h"

@@ -61,7 +61,7 @@ std::string RowCount() {
 std::string RowState(const std::string& path) {
   std::lock_guard<std::mutex> lock(nv::progressMutex);
   for (const nv::FileRow& row : nv::progressRecord.fileRows)
-    if (row.path == path) return row.state;
+    if (row.path == path) return std::string(nv::RowStateName(row.state));
   return "-";
 }
 
@@ -110,7 +110,7 @@ int wmain(int argc, wchar_t** argv) {
   nv::SyncRequest request;
   request.client = true;
   request.hd = std::wstring(argv[3]) == L"client+hd";
-  request.busyState = "updating";
+  request.busyState = nv::Screen::kUpdating;
   request.showFileList = true;
   std::string error;
   bool started = false;

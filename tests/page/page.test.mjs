@@ -4,6 +4,7 @@ import assert from 'node:assert/strict';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { openPage, outputDir, resourcesDir, startBrowser } from './harness.mjs';
+import { fill, texts } from '../support/player_texts.mjs';
 
 const GB = 1073741824;
 const MB = 1048576;
@@ -881,9 +882,9 @@ describe('safety', () => {
 
 // The page as a player drives it: presses that span a message, the real
 // runtime names, long error texts and paths, toasts, the keyboard.
-const RUNTIMES = ['Visual C++ 2015-2022 Runtime (x86)', 'DirectX 9.0c Runtime', 'Microsoft Edge WebView2 Runtime'];
+const RUNTIMES = [texts.kVcRedistName, texts.kDirectXName, texts.kWebView2Name];
 const LONG_DIR = 'C:\\Users\\Player\\AppData\\Local\\Programs\\' + 'Games Library\\'.repeat(10) + 'Norvane Online Game';
-const FOLDER_ERROR = 'Can\'t create or write to the folder "' + LONG_DIR + '". Pick another folder.';
+const FOLDER_ERROR = fill(texts.kFolderNotWritableText, LONG_DIR);
 const TAGS = ['maintenance', 'event', 'new', 'economy', 'fix', 'update', 'events', 'fixed', 'patch', ''];
 const NEWS = {
   t: 'news', headline: { label: 'SEASON', title: 'Frost', text: 'A raid.', link: 'https://www.norvane.com/news/frost' },
@@ -894,7 +895,7 @@ const SCREENS = {
   ready: [state(), progress({ phase: 'check', filesDone: 2431, filesTotal: 2431, done: 5, total: 5 })],
   error: [state(), state({ state: 'error' }), { t: 'error', text: FOLDER_ERROR }],
   install: [state({ state: 'install', dir: LONG_DIR })],
-  installing: [state({ state: 'installing' }), { t: 'steps', items: [{ name: RUNTIMES[0], state: 'done' }, { name: 'Game files', state: 'now' }, { name: 'Shortcuts', state: 'wait' }] },
+  installing: [state({ state: 'installing' }), { t: 'steps', items: [{ name: RUNTIMES[0], state: 'done' }, { name: texts.kGameFilesStepName, state: 'now' }, { name: texts.kShortcutsStepName, state: 'wait' }] },
     progress({ done: 2 * GB, total: 8 * GB, filesDone: 10, filesTotal: 40, speed: 4 * MB, eta: 90 })],
   updating: [state({ state: 'updating' }), { t: 'filelist', items: rows(36, (i) => (i < 5 ? 'done' : i === 5 ? 'now' : 'wait')) },
     progress({ done: 60 * MB, total: 360 * MB, filesDone: 5, filesTotal: 36, speed: 4 * MB, eta: 75 })],
@@ -977,8 +978,8 @@ describe('layout with real texts', () => {
   it('toasts sit over no control on any screen', async () => {
     for (const [screen, msgs] of Object.entries(SCREENS)) {
       await withPage(async (p) => {
-        await p.send(NEWS, ...msgs, { t: 'toast', text: 'Norvane is installed. Have fun!' }, { t: 'error', text: FOLDER_ERROR },
-          { t: 'toast', text: 'Please wait until the current task finishes.' });
+        await p.send(NEWS, ...msgs, { t: 'toast', text: texts.kInstalledText }, { t: 'error', text: FOLDER_ERROR },
+          { t: 'toast', text: texts.kBusyText });
         const toasts = await boxes(p, '.toast:not(.out)');
         assert.ok(toasts.length >= 1, screen + ': a toast shows');
         const hits = [];

@@ -9,6 +9,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { StandInDriver, wineFolder } from '../../tools/webview2-standin/driver.mjs';
+import { texts } from '../support/player_texts.mjs';
 
 export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 export const build = path.join(root, 'build/windows-x64');
@@ -313,7 +314,7 @@ export class PlayerMachine {
       await this.post(text);
       await sleep(700);
       const busy = session.pageMessages().slice(before)
-        .some((m) => m.t === 'toast' && m.text === 'Please wait until the current task finishes.');
+        .some((m) => m.t === 'toast' && m.text === texts.kBusyText);
       if (!busy) return sent;
       if (Date.now() > end) throw new Error(`the launcher stayed busy for ${text}`);
     }

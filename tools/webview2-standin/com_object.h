@@ -115,4 +115,19 @@ struct Handlers {
 #define NOT_USED(name, ...) \
   HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
 
+// A property the host reads: *out = value. Out-strings are made with
+// CoTaskString, as the host frees them.
+#define PROPERTY_GET(name, Type, value)                 \
+  HRESULT STDMETHODCALLTYPE name(Type* out) override {  \
+    *out = value;                                       \
+    return S_OK;                                        \
+  }
+
+// A property the host sets: member = value.
+#define PROPERTY_PUT(name, Type, member)               \
+  HRESULT STDMETHODCALLTYPE name(Type value) override { \
+    member = value;                                     \
+    return S_OK;                                        \
+  }
+
 }  // namespace standin

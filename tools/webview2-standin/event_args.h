@@ -45,31 +45,13 @@ class NavigationArgs final : public Object<ICoreWebView2NavigationStartingEventA
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, {&kIidNavigationStartingArgs});
   }
-  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* out) override {
-    *out = CoTaskString(uri_);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* out) override {
-    *out = user_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* out) override {
-    *out = FALSE;
-    return S_OK;
-  }
+  PROPERTY_GET(get_Uri, LPWSTR, CoTaskString(uri_))
+  PROPERTY_GET(get_IsUserInitiated, BOOL, user_)
+  PROPERTY_GET(get_IsRedirected, BOOL, FALSE)
   NOT_USED(get_RequestHeaders, ICoreWebView2HttpRequestHeaders**)
-  HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* out) override {
-    *out = cancel_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) override {
-    cancel_ = cancel;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* out) override {
-    *out = 1;
-    return S_OK;
-  }
+  PROPERTY_GET(get_Cancel, BOOL, cancel_)
+  PROPERTY_PUT(put_Cancel, BOOL, cancel_)
+  PROPERTY_GET(get_NavigationId, UINT64, 1)
   bool cancelled() const { return cancel_ != FALSE; }
 
  private:
@@ -84,24 +66,12 @@ class NewWindowArgs final : public Object<ICoreWebView2NewWindowRequestedEventAr
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, {&kIidNewWindowRequestedArgs});
   }
-  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* out) override {
-    *out = CoTaskString(uri_);
-    return S_OK;
-  }
+  PROPERTY_GET(get_Uri, LPWSTR, CoTaskString(uri_))
   NOT_USED(put_NewWindow, ICoreWebView2*)
   NOT_USED(get_NewWindow, ICoreWebView2**)
-  HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override {
-    handled_ = handled;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_Handled(BOOL* out) override {
-    *out = handled_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* out) override {
-    *out = TRUE;
-    return S_OK;
-  }
+  PROPERTY_PUT(put_Handled, BOOL, handled_)
+  PROPERTY_GET(get_Handled, BOOL, handled_)
+  PROPERTY_GET(get_IsUserInitiated, BOOL, TRUE)
   NOT_USED(GetDeferral, ICoreWebView2Deferral**)
   NOT_USED(get_WindowFeatures, ICoreWebView2WindowFeatures**)
   bool handled() const { return handled_ != FALSE; }
@@ -117,10 +87,7 @@ class ProcessFailedArgs final : public Object<ICoreWebView2ProcessFailedEventArg
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, {&kIidProcessFailedArgs});
   }
-  HRESULT STDMETHODCALLTYPE get_ProcessFailedKind(ProcessFailedKind* out) override {
-    *out = kind_;
-    return S_OK;
-  }
+  PROPERTY_GET(get_ProcessFailedKind, ProcessFailedKind, kind_)
 
  private:
   ProcessFailedKind kind_;
@@ -132,15 +99,9 @@ class Request final : public Object<ICoreWebView2WebResourceRequest> {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, {&kIidWebResourceRequest});
   }
-  HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* out) override {
-    *out = CoTaskString(uri_);
-    return S_OK;
-  }
+  PROPERTY_GET(get_Uri, LPWSTR, CoTaskString(uri_))
   NOT_USED(put_Uri, LPCWSTR)
-  HRESULT STDMETHODCALLTYPE get_Method(LPWSTR* out) override {
-    *out = CoTaskString(L"GET");
-    return S_OK;
-  }
+  PROPERTY_GET(get_Method, LPWSTR, CoTaskString(L"GET"))
   NOT_USED(put_Method, LPCWSTR)
   HRESULT STDMETHODCALLTYPE get_Content(IStream** out) override {
     *out = nullptr;
@@ -172,18 +133,9 @@ class Response final : public Object<ICoreWebView2WebResourceResponse> {
     return S_OK;
   }
   NOT_USED(get_Headers, ICoreWebView2HttpResponseHeaders**)
-  HRESULT STDMETHODCALLTYPE get_StatusCode(int* out) override {
-    *out = status_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE put_StatusCode(int status) override {
-    status_ = status;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR* out) override {
-    *out = CoTaskString(reason_);
-    return S_OK;
-  }
+  PROPERTY_GET(get_StatusCode, int, status_)
+  PROPERTY_PUT(put_StatusCode, int, status_)
+  PROPERTY_GET(get_ReasonPhrase, LPWSTR, CoTaskString(reason_))
   HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR reason) override {
     reason_ = reason ? reason : L"";
     return S_OK;
@@ -236,10 +188,7 @@ class ResourceArgs final : public Object<ICoreWebView2WebResourceRequestedEventA
     return S_OK;
   }
   NOT_USED(GetDeferral, ICoreWebView2Deferral**)
-  HRESULT STDMETHODCALLTYPE get_ResourceContext(WebResourceContext* out) override {
-    *out = kWebResourceContextAll;
-    return S_OK;
-  }
+  PROPERTY_GET(get_ResourceContext, WebResourceContext, kWebResourceContextAll)
   // Only responses this stand-in made can be described.
   Response* response() const { return static_cast<Response*>(response_.p); }
 

@@ -57,6 +57,15 @@ class Settings final : public Object<ICoreWebView2Settings6> {
 #undef SETTING
 };
 
+// An event the host subscribes to, add_ and remove_ in their slots; the
+// driver hears of every subscription.
+#define EVENT(Name, Handler, handlers)                                                     \
+  HRESULT STDMETHODCALLTYPE add_##Name(Handler* h, EventRegistrationToken* t) override { \
+    SendCall("add_" #Name);                                                               \
+    return handlers.Add(h, t, nextToken_);                                                \
+  }                                                                                       \
+  HRESULT STDMETHODCALLTYPE remove_##Name(EventRegistrationToken t) override { return handlers.Remove(t); }
+
 class WebView final : public Object<ICoreWebView2> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -67,20 +76,10 @@ class WebView final : public Object<ICoreWebView2> {
     *out = settings_.p;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* out) override {
-    *out = CoTaskString(source_);
-    return S_OK;
-  }
+  PROPERTY_GET(get_Source, LPWSTR, CoTaskString(source_))
   HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
   NOT_USED(NavigateToString, LPCWSTR)
-  HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* h,
-                                                   EventRegistrationToken* t) override {
-    SendCall("add_NavigationStarting");
-    return navigationStarting_.Add(h, t, nextToken_);
-  }
-  HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken t) override {
-    return navigationStarting_.Remove(t);
-  }
+  EVENT(NavigationStarting, ICoreWebView2NavigationStartingEventHandler, navigationStarting_)
   NOT_USED(add_ContentLoading, ICoreWebView2ContentLoadingEventHandler*, EventRegistrationToken*)
   NOT_USED(remove_ContentLoading, EventRegistrationToken)
   NOT_USED(add_SourceChanged, ICoreWebView2SourceChangedEventHandler*, EventRegistrationToken*)
@@ -97,12 +96,7 @@ class WebView final : public Object<ICoreWebView2> {
   NOT_USED(remove_ScriptDialogOpening, EventRegistrationToken)
   NOT_USED(add_PermissionRequested, ICoreWebView2PermissionRequestedEventHandler*, EventRegistrationToken*)
   NOT_USED(remove_PermissionRequested, EventRegistrationToken)
-  HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* h,
-                                              EventRegistrationToken* t) override {
-    SendCall("add_ProcessFailed");
-    return processFailed_.Add(h, t, nextToken_);
-  }
-  HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken t) override { return processFailed_.Remove(t); }
+  EVENT(ProcessFailed, ICoreWebView2ProcessFailedEventHandler, processFailed_)
   NOT_USED(AddScriptToExecuteOnDocumentCreated, LPCWSTR,
            ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*)
   NOT_USED(RemoveScriptToExecuteOnDocumentCreated, LPCWSTR)
@@ -119,39 +113,16 @@ class WebView final : public Object<ICoreWebView2> {
     Send(JsonWriter().String("ev", "call").String("m", "PostWebMessageAsString").String("text", Utf8(text)).Line());
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* h,
-                                                   EventRegistrationToken* t) override {
-    SendCall("add_WebMessageReceived");
-    return webMessage_.Add(h, t, nextToken_);
-  }
-  HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken t) override {
-    return webMessage_.Remove(t);
-  }
+  EVENT(WebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler, webMessage_)
   NOT_USED(CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*)
-  HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32* out) override {
-    *out = GetCurrentProcessId();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL* out) override {
-    *out = FALSE;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL* out) override {
-    *out = FALSE;
-    return S_OK;
-  }
+  PROPERTY_GET(get_BrowserProcessId, UINT32, GetCurrentProcessId())
+  PROPERTY_GET(get_CanGoBack, BOOL, FALSE)
+  PROPERTY_GET(get_CanGoForward, BOOL, FALSE)
   NOT_USED(GoBack)
   NOT_USED(GoForward)
   NOT_USED(GetDevToolsProtocolEventReceiver, LPCWSTR, ICoreWebView2DevToolsProtocolEventReceiver**)
   NOT_USED(Stop)
-  HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* h,
-                                                   EventRegistrationToken* t) override {
-    SendCall("add_NewWindowRequested");
-    return newWindow_.Add(h, t, nextToken_);
-  }
-  HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken t) override {
-    return newWindow_.Remove(t);
-  }
+  EVENT(NewWindowRequested, ICoreWebView2NewWindowRequestedEventHandler, newWindow_)
   NOT_USED(add_DocumentTitleChanged, ICoreWebView2DocumentTitleChangedEventHandler*, EventRegistrationToken*)
   NOT_USED(remove_DocumentTitleChanged, EventRegistrationToken)
   NOT_USED(get_DocumentTitle, LPWSTR*)
@@ -162,14 +133,7 @@ class WebView final : public Object<ICoreWebView2> {
            EventRegistrationToken*)
   NOT_USED(remove_ContainsFullScreenElementChanged, EventRegistrationToken)
   NOT_USED(get_ContainsFullScreenElement, BOOL*)
-  HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* h,
-                                                     EventRegistrationToken* t) override {
-    SendCall("add_WebResourceRequested");
-    return webResource_.Add(h, t, nextToken_);
-  }
-  HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken t) override {
-    return webResource_.Remove(t);
-  }
+  EVENT(WebResourceRequested, ICoreWebView2WebResourceRequestedEventHandler, webResource_)
   HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri, WebResourceContext context) override {
     if (!uri) return E_INVALIDARG;
     filters_.push_back(uri);
@@ -212,6 +176,8 @@ class WebView final : public Object<ICoreWebView2> {
   Handlers<ICoreWebView2WebResourceRequestedEventHandler> webResource_;
 };
 
+#undef EVENT
+
 // The one web view of this process and the window it sits in, for the
 // driver's requests; set when the host's controller is made.
 extern Ref<WebView> activeWebView;
@@ -223,19 +189,13 @@ class Controller final : public Object<ICoreWebView2Controller2> {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, {&kIidController, &kIidController2});
   }
-  HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* out) override {
-    *out = visible_;
-    return S_OK;
-  }
+  PROPERTY_GET(get_IsVisible, BOOL, visible_)
   HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL visible) override {
     visible_ = visible;
     Send(JsonWriter().String("ev", "call").String("m", "put_IsVisible").Bool("value", visible != FALSE).Line());
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_Bounds(RECT* out) override {
-    *out = bounds_;
-    return S_OK;
-  }
+  PROPERTY_GET(get_Bounds, RECT, bounds_)
   HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override {
     bounds_ = bounds;
     Send(JsonWriter()
@@ -248,10 +208,7 @@ class Controller final : public Object<ICoreWebView2Controller2> {
              .Line());
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* out) override {
-    *out = 1.0;
-    return S_OK;
-  }
+  PROPERTY_GET(get_ZoomFactor, double, 1.0)
   NOT_USED(put_ZoomFactor, double)
   NOT_USED(add_ZoomFactorChanged, ICoreWebView2ZoomFactorChangedEventHandler*, EventRegistrationToken*)
   NOT_USED(remove_ZoomFactorChanged, EventRegistrationToken)
@@ -268,10 +225,7 @@ class Controller final : public Object<ICoreWebView2Controller2> {
   NOT_USED(remove_LostFocus, EventRegistrationToken)
   NOT_USED(add_AcceleratorKeyPressed, ICoreWebView2AcceleratorKeyPressedEventHandler*, EventRegistrationToken*)
   NOT_USED(remove_AcceleratorKeyPressed, EventRegistrationToken)
-  HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* out) override {
-    *out = parent_;
-    return S_OK;
-  }
+  PROPERTY_GET(get_ParentWindow, HWND, parent_)
   NOT_USED(put_ParentWindow, HWND)
   HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override {
     SendCall("NotifyParentWindowPositionChanged");
@@ -283,10 +237,7 @@ class Controller final : public Object<ICoreWebView2Controller2> {
     *out = webView_.p;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_DefaultBackgroundColor(Color* out) override {
-    *out = background_;
-    return S_OK;
-  }
+  PROPERTY_GET(get_DefaultBackgroundColor, Color, background_)
   HRESULT STDMETHODCALLTYPE put_DefaultBackgroundColor(Color color) override {
     if (color.A != 0 && color.A != 255) return E_INVALIDARG;
     background_ = color;
@@ -320,10 +271,7 @@ class Environment final : public Object<ICoreWebView2Environment> {
   HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream* content, int status, LPCWSTR reason,
                                                       LPCWSTR headers,
                                                       ICoreWebView2WebResourceResponse** out) override;
-  HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* out) override {
-    *out = CoTaskString(L"120.0.0.0");
-    return S_OK;
-  }
+  PROPERTY_GET(get_BrowserVersionString, LPWSTR, CoTaskString(L"120.0.0.0"))
   NOT_USED(add_NewBrowserVersionAvailable, ICoreWebView2NewBrowserVersionAvailableEventHandler*,
            EventRegistrationToken*)
   NOT_USED(remove_NewBrowserVersionAvailable, EventRegistrationToken)

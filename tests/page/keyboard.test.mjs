@@ -2,7 +2,7 @@
 // works with the keyboard.
 import { describe, it } from 'node:test';
 import assert from 'node:assert/strict';
-import { NEWS, focusIn, progress, state, useBrowser, withPage } from './harness.mjs';
+import { NEWS, SCREENS, focusIn, progress, state, useBrowser, withPage } from './harness.mjs';
 
 useBrowser();
 

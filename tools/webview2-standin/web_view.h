@@ -22,11 +22,9 @@ class Settings final : public Object<ICoreWebView2Settings6> {
     return Answer(riid, out, {&kIidSettings, &kIidSettings2, &kIidSettings3, &kIidSettings4, &kIidSettings5,
                               &kIidSettings6});
   }
+// A switch the host reads and sets; the driver hears of every setting.
 #define SETTING(Name, initial)                                        \
-  HRESULT STDMETHODCALLTYPE get_##Name(BOOL* out) override {          \
-    *out = Name##_;                                                    \
-    return S_OK;                                                       \
-  }                                                                    \
+  PROPERTY_GET(get_##Name, BOOL, Name##_)                              \
   HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override {         \
     Name##_ = value;                                                   \
     Send(JsonWriter()                                                  \
@@ -151,16 +149,16 @@ class WebView final : public Object<ICoreWebView2> {
 
   // --- What the driver asks for ---------------------------------------------
 
+  // A navigation the page starts (id >= 0: the driver's, answered with
+  // whether the host cancelled it), or the host's own Navigate and Reload.
   void StartNavigation(const std::wstring& uri, bool user, long long id);
-
   void RaiseMessage(long long id, const std::wstring& source, const std::wstring& body, bool isString);
-
   void RaiseNewWindow(long long id, const std::wstring& uri);
-
   void RaiseProcessFailed(ProcessFailedKind kind);
-
+  // WebResourceRequested when one of the host's filters matches; the reply
+  // carries the response the host put on the arguments.
   void RaiseResource(long long id, const std::wstring& uri);
-
+  // The controller was closed: no event reaches the host any more.
   void Close();
 
  private:

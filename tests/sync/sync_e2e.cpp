@@ -1,6 +1,7 @@
 // sync_e2e <game folder> <mirror base URL> <client|client+hd> [mode]
-// One sync of the launcher's engine against a real download server (the
-// test nginx serving a tree written by tools/publish), for
+// One sync of the launcher's engine, as a job runs it (the full data list
+// back first), against a real download server (the test nginx serving a
+// tree written by tools/publish), for
 // scripts/suites/sync-e2e.sh. Modes:
 //   antivirus:<path>  the file is deleted right after it was placed
 //   pause:<path>      pause (stop reason 1) once that file's bytes flow
@@ -18,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "jobs/jobs.h"
 #include "net/net_seams.h"
 #include "net/transfer.h"
 #include "sync/fs/fs_helpers.h"
@@ -87,7 +89,6 @@ int wmain(int argc, wchar_t** argv) {
 
   // The pause button, pressed while the file's bytes flow.
   std::atomic<bool> done{false};
-  std::atomic<bool> stop{false};  // the job's pause, as the request carries it
   std::thread pauser;
   if (mode.starts_with("pause:")) {
     pauser = std::thread([&] {
@@ -98,7 +99,7 @@ int wmain(int argc, wchar_t** argv) {
           current = nv::progressRecord.currentFile == modePath;
         }
         if (current && nv::jobTransfer.bytes_done.load() > 0) {
-          stop = true;
+          nv::RequestStop(nv::kStopPause);
           return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -111,10 +112,9 @@ int wmain(int argc, wchar_t** argv) {
   request.hd = std::wstring(argv[3]) == L"client+hd";
   request.busyState = "updating";
   request.showFileList = true;
-  request.stopFlag = &stop;
   std::string error;
   bool started = false;
-  const nv::SyncResult result = nv::SyncContentSets(folder, request, error, started);
+  const nv::SyncResult result = nv::SyncGame(folder, request, error, started);
   done = true;
   if (pauser.joinable()) pauser.join();
   std::printf("result=%d started=%d downloaded=%d row=%s error=%s\n", static_cast<int>(result),

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "bridge/main_window_handle.h"
@@ -49,12 +47,7 @@ class MainWindowTest : public ::testing::Test {
       Sleep(10);
     }
   }
-  std::string Log() const {
-    std::ifstream in(ToUtf8(log_));
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Log() const { return test::ReadAll(log_).value_or(""); }
 
   test::TempFolder folder_;
   std::wstring log_;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -123,15 +124,8 @@ class SyncEngineTest : public testing::Test {
     return SyncContentSets(temp.path(), request, error, started);
   }
 
-  std::string Read(const std::string& path) {
-    UniqueFile file(CreateFileW(JoinGamePath(temp.path(), path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return "<missing>";
-    std::string data(4096, '\0');
-    DWORD got = 0;
-    ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr);
-    data.resize(got);
-    return data;
+  std::optional<std::string> Read(const std::string& path) {
+    return test::ReadAll(JoinGamePath(temp.path(), path));
   }
 
   std::vector<std::string> RowStates() {

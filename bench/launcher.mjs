@@ -18,18 +18,13 @@ import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { StandInDriver, wineFolder } from '../tools/webview2-standin/driver.mjs';
+import { StandInDriver } from '../tools/webview2-standin/driver.mjs';
 import { BrowserView } from '../tools/webview2-standin/browser.mjs';
+import {
+  build, launcherExe as exe, origin, pageAddress, runtimeFolder, sleep as settle, spawnLauncher, wine, within,
+} from '../tools/webview2-standin/launch.mjs';
 
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
-const build = path.join(root, 'build/windows-x64');
-const exe = path.join(build, 'src/shell/Norvane-Launcher.exe');
 const probe = path.join(build, 'tests/sync/sync_bench.exe');
-const runtimeFolder = path.join(build, 'webview2-standin');
-const wine = '/usr/lib/wine/wine64';
-const origin = 'https://launcher.norvane.local/';
-const pageAddress = origin + 'launcher.html';
 
 const runsArg = process.argv.indexOf('--runs');
 const runs = Math.max(1, runsArg > 0 ? Number(process.argv[runsArg + 1]) || 1 : 3);
@@ -44,12 +39,6 @@ if (!process.env.WINEPREFIX || !process.env.DISPLAY) {
   process.exit(1);
 }
 
-const settle = (ms) => new Promise((r) => setTimeout(r, ms));
-async function within(promise, ms, what) {
-  let timer;
-  const timeout = new Promise((_, reject) => { timer = setTimeout(() => reject(new Error(`timed out: ${what}`)), ms); });
-  try { return await Promise.race([promise, timeout]); } finally { clearTimeout(timer); }
-}
 const median = (list) => {
   const sorted = [...list].sort((a, b) => a - b);
   const mid = sorted.length >> 1;
@@ -73,13 +62,7 @@ const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'nv-bench-launcher-'));
 let started = 0;
 
 function startLauncher() {
-  const log = path.join(scratch, `run${++started}.log`);
-  const env = { ...process.env, ...driver.environment(runtimeFolder), NORVANE_TEST_LOG: wineFolder(log) };
-  const sessionPromise = driver.nextSession(60000);
-  const t0 = performance.now();
-  const child = spawn(wine, [exe], { env, stdio: 'ignore' });
-  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve(signal || code)));
-  return { t0, child, exited, sessionPromise };
+  return spawnLauncher(driver, { log: path.join(scratch, `run${++started}.log`) });
 }
 
 // The start-up check ends with a state that is no longer checking.
@@ -104,12 +87,12 @@ async function driverRun() {
   const run = startLauncher();
   let session;
   try {
-    session = await run.sessionPromise;
+    session = await run.waitForSession(60000);
     await session.waitFor(() => session.navigations.includes(pageAddress), 60000, 'page navigation');
-    const navigated = performance.now() - run.t0;
+    const navigated = performance.now() - run.spawnedAt;
     await session.postString(pageAddress, 'ready');
     await session.waitFor(() => session.pageMessages().some((m) => m.t === 'state'), 60000, 'the first state');
-    const state = performance.now() - run.t0;
+    const state = performance.now() - run.spawnedAt;
     await checkEnded(session).catch(() => {});
     await settle(1000);  // the job's end, so that closing asks nothing
     return { navigated, state };
@@ -124,12 +107,12 @@ async function browserRun() {
   let session;
   let view;
   try {
-    session = await run.sessionPromise;
+    session = await run.waitForSession(60000);
     let firstState = 0;
     view = await BrowserView.open(session, {
       origin,
       onDeliver: (json) => {
-        if (!firstState && JSON.parse(json).t === 'state') firstState = performance.now() - run.t0;
+        if (!firstState && JSON.parse(json).t === 'state') firstState = performance.now() - run.spawnedAt;
       },
     });
     await checkEnded(session);

@@ -23,7 +23,9 @@ fi
 
 # shellcheck source=../node-test-summary
 . scripts/node-test-summary
-run_node_tests "$dir" page.test.mjs
+# One file per group of cases, each with a Chromium of its own.
+files=("$dir"/*.test.mjs)
+run_node_tests "$dir" "${files[@]##*/}"
 echo "page: screenshots in build/page-test-output/screens"
 [ "$rc" -eq 0 ] && finish "$pass" "$fail" 0
 finish "$pass" "$fail" 1

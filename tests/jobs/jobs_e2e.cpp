@@ -10,9 +10,8 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,13 +49,6 @@ std::wstring Game() { return Work() + L"\\game"; }
 std::wstring InGame(const wchar_t* name) { return Game() + L"\\" + name; }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 DWORD ReadDword(const wchar_t* name) {
   DWORD value = 0;
@@ -393,7 +385,7 @@ TEST_F(JobsE2e, RepairFixesADeletedAndAnAlteredFile) {
   ASSERT_TRUE(DeleteFileW(InGame(L"config\\options.ini").c_str()));
   // Same size, other bytes, time kept: only the hash can tell.
   const std::wstring altered = InGame(L"data\\small.dat");
-  std::string bytes = ReadAll(altered);
+  std::string bytes = test::ReadAll(altered).value_or("");
   ASSERT_FALSE(bytes.empty());
   bytes[0] = static_cast<char>(bytes[0] ^ 0x55);
   ASSERT_TRUE(test::WriteTestFile(altered, bytes));
@@ -405,7 +397,7 @@ TEST_F(JobsE2e, RepairFixesADeletedAndAnAlteredFile) {
   Run(kJobRepair);
   EXPECT_TRUE(Has(Of("repair").back(), R"("broken":1,"missing":1,"fixed":2})")) << Of("repair").back();
   EXPECT_EQ(Texts("toast"), toasts);
-  EXPECT_NE(ReadAll(altered), bytes);
+  EXPECT_NE(test::ReadAll(altered), bytes);
 }
 
 TEST_F(JobsE2e, HdOnCancelledTurnsTheSwitchOff) {
@@ -427,7 +419,7 @@ TEST_F(JobsE2e, HdOnBringsTheArchivesAndTheDataListNamesThem) {
   EXPECT_EQ(ReadDword(kHdFlag), 1u);
   EXPECT_TRUE(Exists(InGame(L"custom_hd1.grf")));
   EXPECT_TRUE(Exists(InGame(L"custom_hd2.grf")));
-  const std::string list = ReadAll(InGame(L"DATA.INI"));
+  const std::string list = test::ReadAll(InGame(L"DATA.INI")).value_or("");
   EXPECT_TRUE(Has(list, "custom_hd1.grf") && Has(list, "custom_hd2.grf")) << list;
   EXPECT_FALSE(Exists(InGame(L"DATA.INI.full")));
 }
@@ -457,7 +449,7 @@ TEST_F(JobsE2e, HdOffWhileTheGameRunsChangesNothing) {
 }
 
 TEST_F(JobsE2e, HdOffRemovesTheArchivesTheirStateAndTheirDataListEntries) {
-  const std::string shipped = ReadAll(InGame(L"DATA.INI"));
+  const std::optional<std::string> shipped = test::ReadAll(InGame(L"DATA.INI"));
   Run(kJobHdOff);
   EXPECT_EQ(Texts("toast"), std::vector<std::string>{kHdRemovedText});
   EXPECT_EQ(ReadDword(kHdFlag), 0u);
@@ -467,8 +459,8 @@ TEST_F(JobsE2e, HdOffRemovesTheArchivesTheirStateAndTheirDataListEntries) {
   for (const FileStateEntry& entry : state.entries())
     EXPECT_EQ(entry.path.find("custom_hd"), std::string::npos) << entry.path;
   // The shipped list waits aside; the game reads one without the archives.
-  EXPECT_EQ(ReadAll(InGame(L"DATA.INI.full")), shipped);
-  EXPECT_FALSE(Has(ReadAll(InGame(L"DATA.INI")), "custom_hd"));
+  EXPECT_EQ(test::ReadAll(InGame(L"DATA.INI.full")), shipped);
+  EXPECT_FALSE(Has(test::ReadAll(InGame(L"DATA.INI")).value_or(""), "custom_hd"));
 
   // Off again with nothing left to remove: still removed.
   page.clear();

@@ -7,7 +7,6 @@
 #include "net/http_client.h"
 #include "net/net_log.h"
 #include "sync/fs/fs_helpers.h"
-#include "sync/fs/unique_handle.h"
 
 namespace nv::test {
 
@@ -61,17 +60,6 @@ std::string Pattern(std::uint64_t offset, std::uint64_t length) {
     out[i] = static_cast<char>((k * 131 + (k >> 8)) & 0xFF);
   }
   return out;
-}
-
-std::string ReadAll(const std::wstring& path) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return "<missing>";
-  std::string data;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) data.append(buffer, read);
-  return data;
 }
 
 std::int64_t FileSize(const std::wstring& path) {

@@ -28,8 +28,6 @@ std::vector<LoggedRequest> RequestsFor(std::string_view id);
 // The fault server's synthetic body: byte i of a body is PatternByte(i).
 std::string Pattern(std::uint64_t offset, std::uint64_t length);
 
-// The whole file, or "<missing>" when it cannot be read.
-std::string ReadAll(const std::wstring& path);
 // Size of a file, -1 when it cannot be read.
 std::int64_t FileSize(const std::wstring& path);
 

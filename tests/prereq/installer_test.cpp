@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <vector>
 
 #include "prereq/installer_testing.h"
@@ -39,8 +38,7 @@ class ScopedEnv {
 };
 
 std::wstring ReadWideFile(const std::wstring& path) {
-  std::ifstream in(ToUtf8(path), std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = test::ReadAll(path).value_or("");
   return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
 

@@ -5,12 +5,13 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <fstream>
+#include <string>
 #include <vector>
 
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "support/registry_cleanup.h"
+#include "support/temp_folder.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
 
@@ -41,8 +42,7 @@ bool RunningUnderWine() {
 class TestCaEnvironment : public testing::Environment {
  public:
   void SetUp() override {
-    std::ifstream in(ToUtf8(Signed(L"test_ca.der")), std::ios::binary);
-    std::vector<char> der((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string der = test::ReadAll(Signed(L"test_ca.der")).value_or("");
     ASSERT_FALSE(der.empty()) << "test_ca.der missing";
     ASSERT_TRUE(CertAddEncodedCertificateToSystemStoreW(
         L"Root", reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size())));

@@ -13,19 +13,16 @@ import net from 'node:net';
 import path from 'node:path';
 import { StandInDriver, wineFolder } from '../../tools/webview2-standin/driver.mjs';
 import { BrowserView } from '../../tools/webview2-standin/browser.mjs';
+import { launcherExe, origin, pageAddress, spawnLauncher, until, wine } from '../../tools/webview2-standin/launch.mjs';
 import { build, filesBelow, parseManifest, root, sha256, sleep } from '../shell/player_machine.mjs';
 
-export const launcherExe = path.join(build, 'src/shell/Norvane-Launcher.exe');
+export { launcherExe, origin, pageAddress, until };
 export const launcherExeB = path.join(build, 'src/shell/Norvane-Launcher-B.exe');
-const runtimeFolder = path.join(build, 'webview2-standin');
 const servers = path.join(build, 'test-servers');
 export const www = path.join(servers, 'www/download');
 export const work = path.join(build, 'scenarios');
 const content = path.join(work, 'content');
 const caFile = path.join(servers, 'certs/ca.pem');
-const wine = '/usr/lib/wine/wine64';
-export const origin = 'https://launcher.norvane.local/';
-export const pageAddress = origin + 'launcher.html';
 // The launcher's default folder on a machine without the game.
 export const defaultGame = path.join(process.env.WINEPREFIX || '', 'drive_c/Games/Norvane');
 const publicDesktopLink = path.join(process.env.WINEPREFIX || '', 'drive_c/users/Public/Desktop/Norvane.lnk');
@@ -34,17 +31,6 @@ const programsFolder = path.join(process.env.WINEPREFIX || '',
 export const nginxMirror = 'https://localhost:18443/download';
 export const LAUNCHER_KEY = 'HKCU\\Software\\Norvane\\Launcher';
 export const UNINSTALL_KEY = 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Norvane';
-
-
-export async function until(predicate, what, ms = 30000) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const value = await predicate();
-    if (value) return value;
-    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await sleep(100);
-  }
-}
 
 // --- Content: three client versions and one HD pack, made once per run -------
 
@@ -323,15 +309,12 @@ export class Launcher {
   static async start({ exe = launcherExe, args = [], answers = [], browser = true, session = true } = {}) {
     const log = path.join(work, `run${++runs}.log`);
     fs.rmSync(log, { force: true });
-    const env = { ...process.env, ...driver.environment(runtimeFolder), NORVANE_TEST_LOG: wineFolder(log),
-      NORVANE_TEST_ANSWERS: answers.join(',') };
-    const sessionPromise = session ? driver.nextSession(60000) : null;
-    const child = spawn(wine, [exe, ...args], { env, stdio: 'ignore' });
-    const launcher = new Launcher(child, log);
+    const run = spawnLauncher(driver, { exe, args, answers, log });
+    const launcher = new Launcher(run);
     live.add(launcher);
     launcher.exited.then(() => live.delete(launcher));
     if (!session) return launcher;
-    launcher.session = await sessionPromise;
+    launcher.session = await run.waitForSession(60000);
     if (browser) await launcher.show();
     return launcher;
   }
@@ -339,20 +322,18 @@ export class Launcher {
   // A launcher this test did not start (the successor of a self-update): it
   // has ended when its stand-in connection has; its exit code is unknown.
   static async adopt(session, { browser = true } = {}) {
-    const launcher = new Launcher(null, path.join(work, `run${++runs}.log`));
+    const exited = new Promise((resolve) => (session.closed ? resolve(0) : session.once('closed', () => resolve(0))));
+    const launcher = new Launcher({ child: null, exited, signal: null, lines: () => [] });
     launcher.session = session;
-    launcher.exited = new Promise((resolve) => (session.closed ? resolve(0) : session.once('closed', () => resolve(0))));
     if (browser) await launcher.show();
     return launcher;
   }
 
-  constructor(child, log) {
-    this.child = child;
-    this.log = log;
-    this.signal = null;
-    this.exited = child
-      ? new Promise((resolve) => child.on('exit', (code, signal) => { this.signal = signal; resolve(code); }))
-      : null;
+  // run: what spawnLauncher returned, or the same shape for an adopted one.
+  constructor(run) {
+    this.run = run;
+    this.child = run.child;
+    this.exited = run.exited;
     this.view = null;
   }
 
@@ -363,9 +344,7 @@ export class Launcher {
   }
 
   // Message boxes and external opens, from the test build's seam.
-  lines() {
-    return fs.existsSync(this.log) ? fs.readFileSync(this.log, 'utf8').split('\n').filter(Boolean) : [];
-  }
+  lines() { return this.run.lines(); }
 
   get page() { return this.view.page; }
 
@@ -442,7 +421,7 @@ export class Launcher {
     if (this.view) await this.view.close();
     // Wine now and then ends an exiting process with a signal instead of its
     // code; the Windows side never sees it.
-    return this.signal ? 0 : code;
+    return this.run.signal ? 0 : code;
   }
 
   async kill() {

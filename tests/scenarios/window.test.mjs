@@ -57,7 +57,7 @@ test('commands from a frame of another origin are ignored', async () => {
     frame.srcdoc = '<script>for (const c of ["uninstall", "repair", "hd|1"]) window.chrome.webview.postMessage(c);</script>';
     document.body.appendChild(frame);
   });
-  await until(() => sources.length >= 3, 'the frame\'s posts');
+  await until(() => sources.length >= 3, 'the frame\'s posts', 30000);
   assert.deepEqual(sources.map(([source, text]) => [source, text]),
     [['about:srcdoc', 'uninstall'], ['about:srcdoc', 'repair'], ['about:srcdoc', 'hd|1']]);
   await sleep(3000);

@@ -3,20 +3,13 @@
 // scripts/suites/demo.sh inside a scripts/test session.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { StandInDriver, wineFolder } from '../../tools/webview2-standin/driver.mjs';
-import { BrowserView } from '../../tools/webview2-standin/browser.mjs';
-
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const build = path.join(root, 'build/windows-x64');
-const exe = path.join(build, 'src/shell/Norvane-Launcher.exe');
-const runtimeFolder = path.join(build, 'webview2-standin');
-const origin = 'https://launcher.norvane.local/';
-const pageAddress = origin + 'launcher.html';
+import { StandInDriver } from '../../tools/webview2-standin/driver.mjs';
+import {
+  launcherExe as exe, origin, pageAddress, root, sleep as settle, startLauncher, until,
+} from '../../tools/webview2-standin/launch.mjs';
 
 let driver;
 let scratch;
@@ -26,15 +19,7 @@ before(async () => {
   assert.ok(fs.existsSync(exe), `missing ${exe}`);
   driver = await StandInDriver.listen();
   scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'nv-browser-'));
-  const log = path.join(scratch, 'launcher.log');
-  const env = { ...process.env, ...driver.environment(runtimeFolder), NORVANE_TEST_LOG: wineFolder(log) };
-  const sessionPromise = driver.nextSession();
-  const child = spawn('/usr/lib/wine/wine64', [exe], { env, stdio: 'ignore' });
-  const exited = new Promise((resolve) => child.on('exit', (code) => resolve(code)));
-  const session = await sessionPromise;
-  const view = await BrowserView.open(session, { origin });
-  const lines = () => (fs.existsSync(log) ? fs.readFileSync(log, 'utf8').split('\n').filter(Boolean) : []);
-  launcher = { exited, session, view, lines };
+  launcher = await startLauncher(driver, { log: path.join(scratch, 'launcher.log'), browser: {}, sessionMs: 30000 });
 });
 
 after(async () => {
@@ -46,17 +31,6 @@ after(async () => {
   await driver.close();
   fs.rmSync(scratch, { recursive: true, force: true });
 });
-
-const settle = (ms) => new Promise((r) => setTimeout(r, ms));
-async function until(predicate, what, ms = 15000) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const value = await predicate();
-    if (value) return value;
-    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await settle(100);
-  }
-}
 
 test('the page, its logo and its art come out of the executable through the host', async () => {
   const { view } = launcher;

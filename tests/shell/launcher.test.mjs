@@ -3,21 +3,16 @@
 // inside a scripts/test session (Xvfb, wineserver, prefix).
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { StandInDriver, wineFolder } from '../../tools/webview2-standin/driver.mjs';
+import { StandInDriver } from '../../tools/webview2-standin/driver.mjs';
+import {
+  build, launcherExe as exe, origin, pageAddress, root, runtimeFolder, sleep as settle, spawnLauncher, startLauncher,
+  within,
+} from '../../tools/webview2-standin/launch.mjs';
 import { fill, matching, oneLine, texts } from '../support/player_texts.mjs';
-
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const build = path.join(root, 'build/windows-x64');
-const exe = path.join(build, 'src/shell/Norvane-Launcher.exe');
-const runtimeFolder = path.join(build, 'webview2-standin');
-const wine = '/usr/lib/wine/wine64';
-const origin = 'https://launcher.norvane.local/';
-const pageAddress = origin + 'launcher.html';
 
 let driver;
 let scratch;
@@ -53,45 +48,25 @@ after(async () => {
   fs.rmSync(scratch, { recursive: true, force: true });
 });
 
+// Every launcher this file starts: its record in a log of its own, its end
+// by a signal noted for launcherTest.
+function watched(run) {
+  run.exited.then(() => { if (run.signal) wineSignalDeaths.push(run.signal); });
+  return run;
+}
+const logFile = () => path.join(scratch, `run${++runs}.log`);
+
 // Starts the launcher. answers: the test build's message-box answers in turn.
-function startLauncher({ args = [], answers = [], runtime = true, address } = {}) {
-  const log = path.join(scratch, `run${++runs}.log`);
-  const env = { ...process.env, NORVANE_TEST_LOG: wineFolder(log), NORVANE_TEST_ANSWERS: answers.join(',') };
-  delete env.WEBVIEW2_BROWSER_EXECUTABLE_FOLDER;
-  if (runtime) Object.assign(env, driver.environment(runtimeFolder));
-  if (address) env.NV_STANDIN_ADDRESS = address;
-  const child = spawn(wine, [exe, ...args], { env, stdio: 'ignore' });
-  const exited = new Promise((resolve) => child.on('exit', (code, signal) => {
-    if (signal) wineSignalDeaths.push(signal);
-    resolve(code);
-  }));
-  const lines = () => (fs.existsSync(log) ? fs.readFileSync(log, 'utf8').split('\n').filter(Boolean) : []);
-  return { child, exited, lines };
-}
-
-async function within(promise, ms, what) {
-  let timer;
-  const timeout = new Promise((_, reject) => { timer = setTimeout(() => reject(new Error(`timed out: ${what}`)), ms); });
-  try { return await Promise.race([promise, timeout]); } finally { clearTimeout(timer); }
-}
-
-async function waitForLine(run, predicate, ms = 15000) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const found = run.lines().find(predicate);
-    if (found) return found;
-    if (Date.now() > end) throw new Error(`no log line; have: ${JSON.stringify(run.lines())}`);
-    await new Promise((r) => setTimeout(r, 100));
-  }
+function launch(options = {}) {
+  return watched(spawnLauncher(driver, { log: logFile(), ...options }));
 }
 
 // Starts the launcher and waits until its page is navigated.
-async function startWithPage(options) {
-  const sessionPromise = driver.nextSession();
-  const run = startLauncher(options);
-  const session = await sessionPromise;
-  await session.waitFor(() => session.navigations.includes(pageAddress), 20000, 'page navigation');
-  return { run, session };
+async function startWithPage(options = {}) {
+  const run = watched(await startLauncher(driver, {
+    log: logFile(), page: true, sessionMs: 30000, pageMs: 20000, ...options,
+  }));
+  return { run, session: run.session };
 }
 
 // Job 1, the start-up check, runs at every start; closing during it would ask
@@ -127,7 +102,6 @@ function checkScreenshot(window) {
   assert.notEqual(pixel(x + width - 1, y + height - 1), '05090F', 'bottom-right corner is rounded off');
 }
 
-const settle = (ms) => new Promise((r) => setTimeout(r, ms));
 const deps = (session) => session.pageMessages().filter((m) => m.t === 'deps');
 
 launcherTest('the launcher starts, configures the web view and serves the page from its resources', async () => {
@@ -272,19 +246,19 @@ launcherTest('a browser failure, a vanished driver or no browser at all ask the 
   assert.equal(await within(run.exited, 15000, 'exit after the driver went away'), 0);
   assert.deepEqual(run.lines(), [question('0x80004005')]);
 
-  run = startLauncher({ address: '127.0.0.1:1' });
+  run = launch({ address: '127.0.0.1:1' });
   assert.equal(await within(run.exited, 20000, 'exit without a browser'), 0);
   assert.deepEqual(run.lines(), [question('0x80004005')]);
 });
 
 launcherTest('without a runtime the launcher offers the setup, whose failure offers the download page', async () => {
-  let run = startLauncher({ runtime: false, answers: ['no'] });
+  let run = launch({ runtime: false, answers: ['no'] });
   assert.equal(await within(run.exited, 20000, 'exit after no'), 0);
   assert.deepEqual(run.lines(), [`messagebox|${0x20 | 0x4}|${oneLine(texts.kRuntimeQuestionText)}`]);
 
   // Yes: the setup window installs (the test installer does not provide a
   // runtime), then the download page is offered and opened.
-  run = startLauncher({ runtime: false, answers: ['yes', 'yes'] });
+  run = launch({ runtime: false, answers: ['yes', 'yes'] });
   assert.equal(await within(run.exited, 90000, 'exit after the setup'), 0);
   const lines = run.lines();
   assert.equal(lines.length, 3, JSON.stringify(lines));
@@ -298,7 +272,7 @@ launcherTest('a second launcher restores the first one\'s window and exits', asy
     await session.postString(pageAddress, 'min');
     await settle(500);
     assert.equal((await session.windowState()).iconic, true);
-    const second = startLauncher();
+    const second = launch();
     assert.equal(await within(second.exited, 30000, 'second instance exit'), 0);
     assert.equal(driver.sessions.filter((s) => s !== session && !s.closed && s.hello?.pid).length, 0);
     const state = await session.windowState();
@@ -311,7 +285,7 @@ launcherTest('a second launcher restores the first one\'s window and exits', asy
 launcherTest('the uninstall switch in any letter case runs the uninstall flow without a window', async () => {
   for (const flag of ['--uninstall', '--UnInstall']) {
     const sessions = driver.sessions.length;
-    const run = startLauncher({ args: [flag], answers: ['no'] });
+    const run = launch({ args: [flag], answers: ['no'] });
     assert.equal(await within(run.exited, 20000, 'uninstall exit'), 0);
     const lines = run.lines();
     assert.equal(lines.length, 1, JSON.stringify(lines));

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "bridge/main_window_handle.h"
@@ -51,12 +49,7 @@ class MainWindowTest : public ::testing::Test {
       Sleep(10);
     }
   }
-  std::string Log() const {
-    std::ifstream in(ToUtf8(log_));
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Log() const { return test::ReadAll(log_).value_or(""); }
   // A message box's line in the log: its text on one line.
   static std::string Logged(int type, std::wstring_view text) {
     std::string line = "messagebox|" + std::to_string(type) + "|" + ToUtf8(text) + "\n";

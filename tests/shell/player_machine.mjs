@@ -3,22 +3,17 @@
 // prefix of the suite (WINEPREFIX), with the WebView2 stand-in in driver mode
 // playing the page; the content it downloads published with tools/publish
 // into the download server's tree; and the checks of what lies on disk.
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import crypto from 'node:crypto';
 import fs from 'node:fs';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { StandInDriver, wineFolder } from '../../tools/webview2-standin/driver.mjs';
+import { StandInDriver } from '../../tools/webview2-standin/driver.mjs';
+import {
+  build, launcherExe as builtLauncher, pageAddress, root, sleep, spawnLauncher, wine,
+} from '../../tools/webview2-standin/launch.mjs';
 import { texts } from '../support/player_texts.mjs';
 
-export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-export const build = path.join(root, 'build/windows-x64');
-const builtLauncher = path.join(build, 'src/shell/Norvane-Launcher.exe');
-const runtimeFolder = path.join(build, 'webview2-standin');
-const wine = '/usr/lib/wine/wine64';
-const origin = 'https://launcher.norvane.local/';
-export const pageAddress = origin + 'launcher.html';
-export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+export { build, pageAddress, root, sleep };
 
 export const stateHeader = '# Norvane launcher state: path|size|mtime|sha256 (delete this file to re-check everything)';
 
@@ -250,12 +245,9 @@ export class PlayerMachine {
   }
 
   start(args = []) {
-    const env = { ...process.env, ...this.driver.environment(runtimeFolder), NORVANE_TEST_LOG: wineFolder(this.log) };
-    delete env.NORVANE_TEST_ANSWERS;
     // The page of an earlier process is gone: wait for this one's.
     this.session = null;
-    const child = spawn(wine, [this.exe, ...args], { env, stdio: 'ignore' });
-    child.on('error', () => {});
+    const { child } = spawnLauncher(this.driver, { exe: this.exe, args, prefix: this.prefix, log: this.log });
     this.children.push(child);
     this.startedAt = Date.now();
     return child;

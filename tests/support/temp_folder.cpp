@@ -31,6 +31,17 @@ bool WriteTestFile(const std::wstring& path, std::string_view bytes) {
          written == bytes.size();
 }
 
+std::optional<std::string> ReadAll(const std::wstring& path) {
+  UniqueFile file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string data;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) data.append(buffer, read);
+  return data;
+}
+
 void RemoveTree(const std::wstring& path) {
   const std::wstring longPath = LongPath(path);
   WIN32_FIND_DATAW data;

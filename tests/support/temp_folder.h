@@ -2,6 +2,7 @@
 // when the object goes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ class TempFolder {
 
 // Writes bytes to a file (creating it), true on success.
 bool WriteTestFile(const std::wstring& path, std::string_view bytes);
+// The whole file; nothing when it is missing or anyone still holds it open
+// for writing or deleting, so a test also sees a handle the code under test
+// forgot to close.
+std::optional<std::string> ReadAll(const std::wstring& path);
 // Removes a folder tree (long paths included). A linked folder inside it
 // loses the link only, never what it points to.
 void RemoveTree(const std::wstring& path);

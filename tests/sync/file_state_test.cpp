@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -15,17 +16,6 @@ namespace nv {
 namespace {
 
 const std::string kHashA(64, 'a');
-
-std::string ReadAll(const std::wstring& path) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return "<missing>";
-  std::string text(1 << 16, '\0');
-  DWORD got = 0;
-  ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
-  text.resize(got);
-  return text;
-}
 
 FileState SampleState(const std::string& version) {
   FileState state;
@@ -135,7 +125,8 @@ TEST(FileStateFile, SaveWaitsForAHolderThatLetsGo) {
 TEST(FileStateFile, SaveFailsCleanlyWhenTheHolderStays) {
   test::TempFolder temp;
   ASSERT_TRUE(SaveFileState(temp.path(), SampleState("old")));
-  const std::string before = ReadAll(temp / L"launcher_state.txt");
+  const std::optional<std::string> before = test::ReadAll(temp / L"launcher_state.txt");
+  ASSERT_TRUE(before.has_value());
   {
     UniqueFile holder(CreateFileW((temp / L"launcher_state.txt").c_str(), GENERIC_READ, 0, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -146,7 +137,7 @@ TEST(FileStateFile, SaveFailsCleanlyWhenTheHolderStays) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
   }
   EXPECT_EQ(GetFileAttributesW((temp / L"launcher_state.txt.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(ReadAll(temp / L"launcher_state.txt"), before);
+  EXPECT_EQ(test::ReadAll(temp / L"launcher_state.txt"), before);
 }
 
 TEST(FileStateFile, SaveFailsWhenTheFolderCannotBeMade) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -124,15 +125,8 @@ class SyncEngineTest : public testing::Test {
     return SyncContentSets(temp.path(), request, error, started);
   }
 
-  std::string Read(const std::string& path) {
-    UniqueFile file(CreateFileW(JoinGamePath(temp.path(), path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return "<missing>";
-    std::string data(4096, '\0');
-    DWORD got = 0;
-    ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr);
-    data.resize(got);
-    return data;
+  std::optional<std::string> Read(const std::string& path) {
+    return test::ReadAll(JoinGamePath(temp.path(), path));
   }
 
   // As the page reads them.
@@ -253,9 +247,7 @@ TEST_F(SyncEngineTest, DiskSpaceIsTestedAgainstNeedPlusMargin) {
   const auto items = Items(1, 1024 * kMiB);
   w.freeBytes = 1024 * kMiB + 60 * kMiB;
   EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncFailed);
-  EXPECT_EQ(error,
-            "Not enough disk space: the download needs 1.0 GB, the drive has 1.1 GB free. Free "
-            "some space or pick another folder.");
+  EXPECT_EQ(error, FillText(kNotEnoughDiskSpaceText, {"1.0 GB", "1.1 GB"}));
   EXPECT_TRUE(w.requests.empty());
   w.freeBytes = 1024 * kMiB + 70 * kMiB;
   EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncDone);

@@ -17,7 +17,7 @@ namespace nv {
 namespace {
 
 using test::FileExists;
-using test::ReadBytes;
+using test::ReadAll;
 using test::TempFolder;
 
 class GameStart : public ::testing::Test {
@@ -48,7 +48,7 @@ class GameStart : public ::testing::Test {
     for (int i = 0; i < 200 && !FileExists(record); ++i) Sleep(50);
     // The stand-in exits right after writing; its file must be free again.
     for (int i = 0; i < 100 && IsGameRunning(); ++i) Sleep(50);
-    return ReadBytes(record);
+    return ReadAll(record);
   }
 
   test::PageRecorder page_;
@@ -69,7 +69,7 @@ TEST_F(GameStart, StartsTheGameFromItsFolderWithTheArgument) {
   EXPECT_TRUE(GameStartedPosted());
   EXPECT_TRUE(Messages().empty());
   // The data list was matched before the start.
-  EXPECT_EQ(ReadBytes(game / L"DATA.INI"), std::string("[data]\n0=data.grf\n"));
+  EXPECT_EQ(ReadAll(game / L"DATA.INI"), std::string("[data]\n0=data.grf\n"));
   EXPECT_TRUE(FileExists(game / L"DATA.INI.full"));
 }
 

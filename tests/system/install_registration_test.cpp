@@ -20,7 +20,7 @@ namespace nv {
 namespace {
 
 using test::FileExists;
-using test::ReadBytes;
+using test::ReadAll;
 using test::ReadRegValue;
 using test::TempFolder;
 
@@ -103,7 +103,7 @@ TEST_F(Registration, UninstallEntryWithEmptyStateAndNoIcon) {
 
   const std::wstring copy = game / L"Norvane-Launcher.exe";
   ASSERT_TRUE(FileExists(copy));
-  EXPECT_EQ(ReadBytes(copy), ReadBytes(OwnExePath()));
+  EXPECT_EQ(ReadAll(copy), ReadAll(OwnExePath()));
   EXPECT_EQ(ReadInstallDir(), game.path());
   EXPECT_TRUE(ReadLauncherFlag(kShortcutFlag, false));
 
@@ -205,8 +205,8 @@ TEST_F(Registration, LockedCopyIsMovedAsideAndReplaced) {
     ASSERT_TRUE(held);
     ASSERT_TRUE(RegisterInstall(game.path(), false));
   }
-  EXPECT_EQ(ReadBytes(copy + L".old"), std::string("an older launcher"));
-  EXPECT_EQ(ReadBytes(copy), ReadBytes(OwnExePath()));
+  EXPECT_EQ(ReadAll(copy + L".old"), std::string("an older launcher"));
+  EXPECT_EQ(ReadAll(copy), ReadAll(OwnExePath()));
 }
 
 TEST_F(Registration, ReadOnlyCopyIsReplaced) {
@@ -215,9 +215,9 @@ TEST_F(Registration, ReadOnlyCopyIsReplaced) {
   ASSERT_TRUE(test::WriteTestFile(copy, "old"));
   SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
   ASSERT_TRUE(RegisterInstall(game.path() + L"\\sub", false));  // parent folders are created
-  EXPECT_EQ(ReadBytes(game / L"sub\\Norvane-Launcher.exe"), ReadBytes(OwnExePath()));
+  EXPECT_EQ(ReadAll(game / L"sub\\Norvane-Launcher.exe"), ReadAll(OwnExePath()));
   ASSERT_TRUE(RegisterInstall(game.path(), false));
-  EXPECT_EQ(ReadBytes(copy), ReadBytes(OwnExePath()));
+  EXPECT_EQ(ReadAll(copy), ReadAll(OwnExePath()));
   EXPECT_FALSE(FileExists(copy + L".old"));
 }
 
@@ -225,9 +225,9 @@ TEST_F(Registration, RunningFromTheCopyCopiesNothing) {
   TempFolder game;
   const std::wstring copy = game / L"Norvane-Launcher.exe";
   ASSERT_TRUE(test::CopyHelperTo(copy));
-  const auto before = ReadBytes(copy);
+  const auto before = ReadAll(copy);
   EXPECT_EQ(test::RunAndWait(copy, L"--register \"" + game.path() + L"\" 0"), 0);
-  EXPECT_EQ(ReadBytes(copy), before);
+  EXPECT_EQ(ReadAll(copy), before);
   EXPECT_FALSE(FileExists(copy + L".old"));
   EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"UninstallString")->Text(),
             L"\"" + copy + L"\" --uninstall");

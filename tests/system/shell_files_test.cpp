@@ -78,7 +78,7 @@ TEST(MoveFileRetrying, ReplacesAndWaitsForALockedTarget) {
   ASSERT_TRUE(WriteTestFile(from, "new"));
   ASSERT_TRUE(WriteTestFile(to, "old"));
   EXPECT_TRUE(MoveFileRetrying(from, to));
-  EXPECT_EQ(test::ReadBytes(to), std::string("new"));
+  EXPECT_EQ(test::ReadAll(to), std::string("new"));
   EXPECT_FALSE(FileExists(from));
   EXPECT_FALSE(MoveFileRetrying(folder / L"missing.txt", to));  // not a lock: no waiting
 
@@ -92,7 +92,7 @@ TEST(MoveFileRetrying, ReplacesAndWaitsForALockedTarget) {
   const bool moved = MoveFileRetrying(from, to);
   release.join();
   EXPECT_TRUE(moved);
-  EXPECT_EQ(test::ReadBytes(to), std::string("newer"));
+  EXPECT_EQ(test::ReadAll(to), std::string("newer"));
 }
 
 TEST(CreateShortcut, FailsForAnUnwritablePlace) {

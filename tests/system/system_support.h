@@ -1,5 +1,5 @@
-// What the system tests share: reading back files, registry values and
-// shortcuts as Windows stores them, and the stand-in program.
+// What the system tests share: reading back registry values and shortcuts
+// as Windows stores them, and the stand-in program.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,6 @@
 
 namespace nv::test {
 
-std::optional<std::string> ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);    // a file, not a folder
 bool FolderExists(const std::wstring& path);
 std::uint64_t SizeOf(const std::wstring& path);

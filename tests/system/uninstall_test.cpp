@@ -82,7 +82,7 @@ class Uninstall : public ::testing::Test {
                                          {"data/c.grf", 1}, {"screenshot/shot1.png", 1},
                                          {"SCREENSHOT/Shot2.PNG", 1}}));
     // Hostile records the file-state parser would never produce itself.
-    std::string state = *test::ReadBytes(game_ + L"\\launcher_state.txt");
+    std::string state = *test::ReadAll(game_ + L"\\launcher_state.txt");
     for (const char* bad : {"../decoy.txt", "./../decoy.txt", "data/../../decoy.txt",
                             "/decoy.txt", "\\decoy.txt", "C:decoy.txt", "..\\Game2.txt"}) {
       state += std::string(bad) + "|1|1|\n";
@@ -116,8 +116,8 @@ class Uninstall : public ::testing::Test {
       EXPECT_TRUE(FileExists(game_ + L"\\" + file)) << file;
     }
     EXPECT_TRUE(FolderExists(game_ + L"\\Screenshot2"));
-    EXPECT_EQ(test::ReadBytes(root_ / L"decoy.txt"), std::string("keep"));
-    EXPECT_EQ(test::ReadBytes(root_ / L"Game2.txt"), std::string("keep"));
+    EXPECT_EQ(test::ReadAll(root_ / L"decoy.txt"), std::string("keep"));
+    EXPECT_EQ(test::ReadAll(root_ / L"Game2.txt"), std::string("keep"));
     EXPECT_FALSE(FileExists(MenuLink()));
     EXPECT_FALSE(FolderExists(KnownFolderPath(FOLDERID_CommonPrograms) + L"\\Norvane"));
     EXPECT_FALSE(FileExists(DesktopLink()));
@@ -165,8 +165,8 @@ TEST_F(Uninstall, NeverDeletesThroughALinkedFolder) {
                                        {"data2/sub/x.dll", 1}, {"own.dll", 1}}));
 
   RemoveInstallation(game_);
-  EXPECT_EQ(test::ReadBytes(decoy + L"\\x.dll"), std::string("system"));
-  EXPECT_EQ(test::ReadBytes(decoy + L"\\inner\\y.dll"), std::string("system"));
+  EXPECT_EQ(test::ReadAll(decoy + L"\\x.dll"), std::string("system"));
+  EXPECT_EQ(test::ReadAll(decoy + L"\\inner\\y.dll"), std::string("system"));
   EXPECT_TRUE(FolderExists(decoy + L"\\inner"));
   EXPECT_FALSE(FileExists(game_ + L"\\own.dll"));  // the game's own file still goes
 }

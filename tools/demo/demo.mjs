@@ -10,18 +10,11 @@
 //
 // Needs WINEPREFIX (with the download server's CA), DISPLAY and the content
 // published at the launcher's built-in download address.
-import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { StandInDriver, wineFolder } from '../webview2-standin/driver.mjs';
-import { BrowserView } from '../webview2-standin/browser.mjs';
+import { StandInDriver } from '../webview2-standin/driver.mjs';
+import { build, sleep, startLauncher } from '../webview2-standin/launch.mjs';
 
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const build = path.join(root, 'build/windows-x64');
-const exe = path.join(build, 'src/shell/Norvane-Launcher.exe');
-const runtimeFolder = path.join(build, 'webview2-standin');
-const origin = 'https://launcher.norvane.local/';
 const gameFolder = path.join(process.env.WINEPREFIX || '', 'drive_c/Games/Norvane');
 
 const args = process.argv.slice(2);
@@ -29,21 +22,18 @@ const headed = args.includes('--headed');
 const outIndex = args.indexOf('--out');
 const out = outIndex >= 0 ? path.resolve(args[outIndex + 1]) : path.join(build, 'demo-output');
 
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-
-async function startLauncher(driver, { answerBoxes }) {
-  const env = { ...process.env, ...driver.environment(runtimeFolder) };
-  if (answerBoxes) env.NORVANE_TEST_LOG = wineFolder(path.join(out, 'message-boxes.log'));
-  const child = spawn('/usr/lib/wine/wine64', [exe], { env, stdio: 'ignore' });
-  const exited = new Promise((resolve) => child.on('exit', (code) => resolve(code)));
-  const session = await driver.nextSession(60000);
-  const view = await BrowserView.open(session, { origin, headless: !headed });
-  return { child, exited, session, view };
+// Headless, what the launcher's message boxes said is kept beside the
+// screenshots (message-boxes.log).
+function start(driver, { answerBoxes }) {
+  return startLauncher(driver, {
+    log: answerBoxes ? path.join(out, 'message-boxes.log') : undefined,
+    browser: { headless: !headed },
+  });
 }
 
 async function headedRun() {
   const driver = await StandInDriver.listen();
-  const { exited, view } = await startLauncher(driver, { answerBoxes: false });
+  const { exited, view } = await start(driver, { answerBoxes: false });
   console.log('demo: the launcher is up; click through it in the Chromium window. Ctrl-C stops everything.');
   const code = await exited;
   await view.close();
@@ -60,7 +50,7 @@ async function headlessRun() {
   let failed = 0;
   let shots = 0;
   const driver = await StandInDriver.listen();
-  const { exited, session, view } = await startLauncher(driver, { answerBoxes: true });
+  const { exited, session, view } = await start(driver, { answerBoxes: true });
   const shoot = async (name) => {
     const file = `${String(++shots).padStart(2, '0')}-${name}.png`;
     await view.page.screenshot({ path: path.join(out, file) });

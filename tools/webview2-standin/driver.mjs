@@ -5,7 +5,7 @@
 //
 //   const driver = await StandInDriver.listen();
 //   spawn(launcher, { env: { ...process.env, ...driver.environment(runtimeFolder) } });
-//   const session = await driver.nextSession();
+//   const session = await driver.nextSession();   // launch.mjs does these steps
 //   await session.waitForCall('Navigate');
 //   const page = await session.resource('https://launcher.norvane.local/');
 import net from 'node:net';
@@ -147,9 +147,9 @@ export class StandInDriver extends EventEmitter {
     };
   }
 
-  // The next stand-in to connect (one per launcher process).
-  nextSession(timeoutMs = 30000) {
-    const known = this.sessions.length;
+  // The next stand-in to connect (one per launcher process) after the first
+  // `known` sessions: by default, one that connects from now on.
+  nextSession(timeoutMs = 30000, known = this.sessions.length) {
     return new Promise((resolve, reject) => {
       const timer = setTimeout(() => { this.off('session', onSession); reject(new Error('no stand-in connected')); }, timeoutMs);
       const onSession = () => {

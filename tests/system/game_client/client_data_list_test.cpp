@@ -9,7 +9,7 @@ namespace nv {
 namespace {
 
 using test::FileExists;
-using test::ReadBytes;
+using test::ReadAll;
 using test::TempFolder;
 using test::WriteTestFile;
 
@@ -26,17 +26,17 @@ class DataList : public ::testing::Test {
 TEST_F(DataList, BothArchivesMissing) {
   ASSERT_TRUE(WriteTestFile(Ini(), kShipped));
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Full()), std::string(kShipped));
-  EXPECT_EQ(ReadBytes(Ini()), std::string("[data]\r\n0=data.grf\r\n1=other.grf\r\n"));
+  EXPECT_EQ(ReadAll(Full()), std::string(kShipped));
+  EXPECT_EQ(ReadAll(Ini()), std::string("[data]\r\n0=data.grf\r\n1=other.grf\r\n"));
   EXPECT_FALSE(FileExists(game_ / L"DATA.INI.tmp"));
 
   // Applied again, the reduced list names no HD archive: nothing changes.
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Full()), std::string(kShipped));
-  EXPECT_EQ(ReadBytes(Ini()), std::string("[data]\r\n0=data.grf\r\n1=other.grf\r\n"));
+  EXPECT_EQ(ReadAll(Full()), std::string(kShipped));
+  EXPECT_EQ(ReadAll(Ini()), std::string("[data]\r\n0=data.grf\r\n1=other.grf\r\n"));
 
   RestoreFullClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Ini()), std::string(kShipped));
+  EXPECT_EQ(ReadAll(Ini()), std::string(kShipped));
   EXPECT_FALSE(FileExists(Full()));
 }
 
@@ -44,9 +44,9 @@ TEST_F(DataList, OnlySecondArchiveMissing) {
   ASSERT_TRUE(WriteTestFile(Ini(), kShipped));
   ASSERT_TRUE(WriteTestFile(game_ / L"custom_hd1.grf", "hd"));
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Ini()),
+  EXPECT_EQ(ReadAll(Ini()),
             std::string("[data]\r\n0=data.grf\r\n1=custom_hd1.grf\r\n2=other.grf\r\n"));
-  EXPECT_EQ(ReadBytes(Full()), std::string(kShipped));
+  EXPECT_EQ(ReadAll(Full()), std::string(kShipped));
 }
 
 TEST_F(DataList, BothPresentDeletesAStaleFullCopy) {
@@ -55,7 +55,7 @@ TEST_F(DataList, BothPresentDeletesAStaleFullCopy) {
   ASSERT_TRUE(WriteTestFile(game_ / L"custom_hd1.grf", "hd"));
   ASSERT_TRUE(WriteTestFile(game_ / L"custom_hd2.grf", "hd"));
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Ini()), std::string(kShipped));
+  EXPECT_EQ(ReadAll(Ini()), std::string(kShipped));
   EXPECT_FALSE(FileExists(Full()));
 }
 
@@ -64,7 +64,7 @@ TEST_F(DataList, ArchiveThatIsAFolderCountsAsMissing) {
   ASSERT_TRUE(WriteTestFile(game_ / L"custom_hd1.grf", "hd"));
   CreateDirectoryW((game_ / L"custom_hd2.grf").c_str(), nullptr);
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Ini()), std::string("[data]\n0=custom_hd1.grf\n"));
+  EXPECT_EQ(ReadAll(Ini()), std::string("[data]\n0=custom_hd1.grf\n"));
 }
 
 TEST_F(DataList, NamesAsWrittenAndRelativePaths) {
@@ -76,7 +76,7 @@ TEST_F(DataList, NamesAsWrittenAndRelativePaths) {
   ASSERT_TRUE(WriteTestFile(game_ / L"hd\\custom_hd2.grf", "hd"));
   ApplyClientDataList(game_.path());
   // hd\custom_hd1.grf is the only one missing; the last line has no ending.
-  EXPECT_EQ(ReadBytes(Ini()),
+  EXPECT_EQ(ReadAll(Ini()),
             std::string("[data]\n0=data.grf\n1=Custom_HD1.GRF\n2=hd/custom_hd2.grf\nno final ending"));
 }
 
@@ -84,8 +84,8 @@ TEST_F(DataList, KeysThatAreNotDigitsStay) {
   const std::string text = "[data]\r\na1=custom_hd1.grf\r\n0=custom_hd2.grf\r\n";
   ASSERT_TRUE(WriteTestFile(Ini(), text));
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Ini()), std::string("[data]\r\na1=custom_hd1.grf\r\n"));
-  EXPECT_EQ(ReadBytes(Full()), text);
+  EXPECT_EQ(ReadAll(Ini()), std::string("[data]\r\na1=custom_hd1.grf\r\n"));
+  EXPECT_EQ(ReadAll(Full()), text);
 }
 
 TEST_F(DataList, FailedWritePutsTheListBack) {
@@ -93,7 +93,7 @@ TEST_F(DataList, FailedWritePutsTheListBack) {
   // A folder where the temporary file must go makes the write fail.
   CreateDirectoryW((game_ / L"DATA.INI.tmp").c_str(), nullptr);
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Ini()), std::string(kShipped));
+  EXPECT_EQ(ReadAll(Ini()), std::string(kShipped));
   EXPECT_FALSE(FileExists(Full()));
 }
 
@@ -106,14 +106,14 @@ TEST_F(DataList, HugeMissingOrUnreadableListIsLeftAlone) {
   huge.resize(0x100000, ';');  // one byte over the limit
   ASSERT_TRUE(WriteTestFile(Ini(), huge));
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Ini()), huge);
+  EXPECT_EQ(ReadAll(Ini()), huge);
   EXPECT_FALSE(FileExists(Full()));
 
   std::string binary(kShipped);
   binary += std::string("\0\x01\x02", 3);
   ASSERT_TRUE(WriteTestFile(Ini(), binary));
   ApplyClientDataList(game_.path());
-  EXPECT_EQ(ReadBytes(Ini()), binary);
+  EXPECT_EQ(ReadAll(Ini()), binary);
   EXPECT_FALSE(FileExists(Full()));
 }
 
@@ -132,7 +132,7 @@ TEST(SmallFiles, ReadLimitAndReplacingWrite) {
   const std::wstring target = folder / L"target.txt";
   ASSERT_TRUE(WriteTestFile(target, "old content that is longer"));
   EXPECT_TRUE(WriteFileReplacing(target, "new"));
-  EXPECT_EQ(ReadBytes(target), std::string("new"));
+  EXPECT_EQ(ReadAll(target), std::string("new"));
   EXPECT_FALSE(FileExists(target + L".tmp"));
   EXPECT_FALSE(WriteFileReplacing(folder / L"no\\such\\folder.txt", "x"));
 }

@@ -16,11 +16,6 @@ namespace {
 using test::TempFolder;
 using test::WriteTestFile;
 
-bool IsFolder(const std::wstring& path) {
-  const DWORD a = GetFileAttributesW(LongPath(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 TEST(CreateParentDirectories, CreatesEveryMissingFolder) {
   TempFolder temp;
   EXPECT_TRUE(CreateParentDirectories(temp / L"a\\b\\c.txt"));
@@ -114,6 +109,16 @@ TEST(IsRegularFile, FilesNotFolders) {
   EXPECT_TRUE(IsRegularFile(temp / L"f.txt"));
   EXPECT_FALSE(IsRegularFile(temp.path()));
   EXPECT_FALSE(IsRegularFile(temp / L"none.txt"));
+  EXPECT_TRUE(IsFolder(temp.path()));
+  EXPECT_FALSE(IsFolder(temp / L"f.txt"));
+  EXPECT_FALSE(IsFolder(temp / L"none"));
+}
+
+TEST(OwnExePath, IsThisTestExecutable) {
+  const std::wstring path = OwnExePath();
+  ASSERT_GT(path.size(), 15u);
+  EXPECT_EQ(AsciiLower(std::wstring_view(path).substr(path.size() - 15)), L"\\sync_tests.exe") << ToUtf8(path);
+  EXPECT_TRUE(IsRegularFile(path));
 }
 
 TEST(JoinGamePath, ConvertsUtf8AndSeparators) {

@@ -50,6 +50,16 @@ TEST(CreateParentDirectories, PathsBeyondMaxPath) {
   EXPECT_TRUE(handle.valid());
 }
 
+// Every retried file operation (opens, moves, copies, deletes, the re-hash)
+// waits only for these three errors; any other one ends it at once.
+TEST(LockedOrFailed, OnlySharingLockAndAccessErrorsAreWorthAnotherTry) {
+  for (DWORD error : {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED})
+    EXPECT_EQ(LockedOrFailed(error), TryResult::kLocked) << error;
+  for (DWORD error : {ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ALREADY_EXISTS,
+                      ERROR_DISK_FULL, ERROR_WRITE_PROTECT})
+    EXPECT_EQ(LockedOrFailed(error), TryResult::kFailed) << error;
+}
+
 TEST(OpenFileRetrying, ALockedFileIsTriedForAboutASecond) {
   TempFolder temp;
   const std::wstring path = temp / L"locked.bin";

@@ -5,7 +5,6 @@
 #include "jobs/jobs.h"
 #include "prereq/prerequisites.h"
 #include "sync/file_state.h"
-#include "sync/fs/folder_text.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
 #include "sync/sync_engine.h"
@@ -28,7 +27,7 @@ void SetStep(std::vector<StepItem>* steps, std::size_t index, const char* state)
 bool CheckFolderWritable(const std::wstring& folder) {
   if (!CreateParentDirectories(JoinGamePath(folder, kFileStateName))) return false;
   // Deleted when the handle closes: nothing stays behind.
-  UniqueFile probe(CreateFileW(JoinPath(folder, L".nrv_write_test").c_str(), GENERIC_WRITE, 0, nullptr,
+  UniqueFile probe(CreateFileW(LongPath(JoinPath(folder, L".nrv_write_test")).c_str(), GENERIC_WRITE, 0, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
                                nullptr));
   return probe.valid();
@@ -94,23 +93,15 @@ void InstallJob(const JobArgument& argument) {
 
   // 7-8. The game files.
   SetStep(&steps, gameFilesRow, "now");
-  SyncRequest request;
-  request.client = true;
-  request.hd = argument.hd;
-  request.busyState = "installing";
-  std::string errorText;
-  bool downloadStarted = false;
-  const SyncResult result = SyncGame(folder, request, errorText, downloadStarted);
+  const GameSync sync =
+      SyncGame(kJobInstall, folder, {.client = true, .hd = argument.hd, .busyState = "installing"});
   // 9.
-  if (result == kSyncStopped) {
-    FinishStoppedJob(kJobInstall);
-    return;
-  }
+  if (sync.result == kSyncStopped) return;
   // 10. Resume runs the whole job again with the same choices.
-  if (result == kSyncFailed) {
+  if (sync.result == kSyncFailed) {
     SetStep(&steps, gameFilesRow, "fail");
     ReportState("installing", true, false);
-    ReportError(errorText);
+    ReportError(sync.errorText);
     return;
   }
 

@@ -16,20 +16,9 @@
 
 namespace nv {
 
-namespace {
-
-// The registered folder when the game is installed there, else empty.
-std::wstring InstalledFolder() {
-  std::wstring folder = ReadInstallDir();
-  if (folder.empty() || !IsInstalled(folder) || !ReadLauncherFlag(L"Installed", false)) return {};
-  return folder;
-}
-
-}  // namespace
-
 void RepairJob() {
   // 1-2.
-  const std::wstring folder = InstalledFolder();
+  const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) {
     ReportError(kNotInstalledText);
     return;
@@ -51,22 +40,19 @@ void RepairJob() {
   }
 
   // 7. Every file is hashed: the file state is not trusted.
-  SyncRequest request;
-  request.client = true;
-  request.hd = status.hdEnabled;
-  request.verifyAll = true;
-  request.busyState = "repair";
-  request.showFileList = true;
-  request.countRepairs = true;
-  std::string errorText;
-  bool downloadStarted = false;
-  switch (SyncGame(folder, request, errorText, downloadStarted)) {
+  const GameSync sync = SyncGame(kJobRepair, folder,
+                                 {.client = true,
+                                  .hd = status.hdEnabled,
+                                  .verifyAll = true,
+                                  .busyState = "repair",
+                                  .showFileList = true,
+                                  .countRepairs = true});
+  switch (sync.result) {
     case kSyncStopped:  // 8.
-      FinishStoppedJob(kJobRepair);
       break;
     case kSyncFailed:  // 9. Resume runs the repair again.
       ReportState("repair", true, false);
-      ReportError(errorText);
+      ReportError(sync.errorText);
       break;
     case kSyncDone: {  // 10.
       std::int32_t fixed = 0;
@@ -84,32 +70,23 @@ void RepairJob() {
 void HdOnJob() {
   // 1. Without a game only the choice is kept, for a later install or start.
   WriteLauncherFlag(L"Hd", true);
-  const std::wstring folder = InstalledFolder();
+  const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) return;
   // 2.
   status.installDir = folder;
   status.hdEnabled = true;
 
   // 3.
-  SyncRequest request;
-  request.hd = true;
-  request.busyState = "updating";
-  request.showFileList = true;
-  std::string errorText;
-  bool downloadStarted = false;
-  const SyncResult result = SyncGame(folder, request, errorText, downloadStarted);
-  // 4. A cancel turns the switch off again.
-  if (result == kSyncStopped) {
-    FinishStoppedJob(kJobHdOn);
-    return;
-  }
+  const GameSync sync = SyncGame(kJobHdOn, folder, {.hd = true, .busyState = "updating", .showFileList = true});
+  // 4. A cancel turns the switch off again (FinishStoppedJob).
+  if (sync.result == kSyncStopped) return;
   // 5. After a failure the switch stays on: the next start tries again. The
   // data list lists the archives once they are all there (after the job).
   ReportState("ready", false, false);
-  if (result == kSyncDone) {
+  if (sync.result == kSyncDone) {
     Toast(kHdInstalledText);
   } else {
-    ReportError(HdDownloadFailedText(errorText));
+    ReportError(HdDownloadFailedText(sync.errorText));
   }
 }
 
@@ -117,7 +94,7 @@ void HdOffJob() {
   // 1-3.
   WriteLauncherFlag(L"Hd", false);
   status.hdEnabled = false;
-  const std::wstring folder = InstalledFolder();
+  const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) return;
   status.installDir = folder;
 
@@ -135,8 +112,8 @@ void HdOffJob() {
   bool complete = true;
   for (std::string_view name : kHdArchiveNames) {
     const std::wstring path = JoinGamePath(folder, name);
-    if (!DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) complete = false;
-    DeleteFileW((path + L".part").c_str());
+    if (!DeleteFileW(LongPath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) complete = false;
+    DeleteFileW(LongPath(path + L".part").c_str());
   }
 
   // 7. The next HD on hashes or downloads the archives anew.

@@ -7,20 +7,13 @@
 #include "jobs/jobs.h"
 #include "prereq/prerequisites.h"
 #include "sync/file_state.h"
+#include "sync/fs/clamp.h"
 #include "sync/sync_engine.h"
 #include "system/install_registration.h"
 #include "system/launcher_settings.h"
 #include "system/self_update.h"
 
 namespace nv {
-
-namespace {
-
-std::int64_t ClampedTotal(std::uint64_t total) {
-  return total > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(total);
-}
-
-}  // namespace
 
 void UpdateCheckJob() {
   // 1-2. A newer launcher replaces this one before anything else happens.
@@ -32,12 +25,13 @@ void UpdateCheckJob() {
   }
 
   // 3. What this machine has.
-  const std::wstring dir = ReadInstallDir();
+  const std::wstring dir = InstalledGameFolder();
   const bool hd = ReadLauncherFlag(L"Hd", false);
 
   // 5. Nothing installed: the install screen, with the folder known so far.
-  if (dir.empty() || !IsInstalled(dir) || !ReadLauncherFlag(L"Installed", false)) {
-    PrepareInstallScreen(dir.empty() ? std::wstring(kDefaultGameFolder) : dir, hd);
+  if (dir.empty()) {
+    const std::wstring known = ReadInstallDir();
+    PrepareInstallScreen(known.empty() ? std::wstring(kDefaultGameFolder) : known, hd);
     return;
   }
 
@@ -47,28 +41,22 @@ void UpdateCheckJob() {
   status.contentVersion = LoadFileState(dir).version;
   ReportState("ready", false, true);
 
-  SyncRequest request;
-  request.client = true;
-  request.hd = status.hdEnabled;
-  request.busyState = "updating";
-  request.showFileList = true;
-  std::string errorText;
-  bool downloadStarted = false;
-  switch (SyncGame(dir, request, errorText, downloadStarted)) {
+  const GameSync sync = SyncGame(
+      kJobUpdateCheck, dir, {.client = true, .hd = status.hdEnabled, .busyState = "updating", .showFileList = true});
+  switch (sync.result) {
     case kSyncDone:
       ReportState("ready", false, false);
       break;
     case kSyncStopped:
-      FinishStoppedJob(kJobUpdateCheck);
       break;
     case kSyncFailed:
-      if (downloadStarted) {
+      if (sync.downloadStarted) {
         ReportState("updating", true, false);
-        ReportError(errorText);
+        ReportError(sync.errorText);
       } else {
         // No manifest or no space: the installed game stays playable.
         ReportState("ready", false, false);
-        Toast(kCheckFailedPrefix + errorText);
+        Toast(kCheckFailedPrefix + sync.errorText);
       }
       break;
   }
@@ -84,10 +72,10 @@ void PrepareInstallScreen(const std::wstring& folder, bool hd) {
   const bool clientOk = FetchManifest("client/manifest.txt", client, &stopFlag);
   const bool hdOk = FetchManifest("hd/manifest.txt", hdSet, &stopFlag);
   if (clientOk) {
-    status.clientBytes = ClampedTotal(client.total);
+    status.clientBytes = ClampToInt64(client.total);
     status.contentVersion = client.version;
   }
-  if (hdOk) status.hdBytes = ClampedTotal(hdSet.total);
+  if (hdOk) status.hdBytes = ClampToInt64(hdSet.total);
   status.needBytes = InstallNeedBytes(status.clientBytes, status.hdBytes, hd);
 
   ReportPrerequisites(ListPrerequisites());

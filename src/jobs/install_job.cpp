@@ -6,7 +6,6 @@
 #include "jobs/jobs.h"
 #include "prereq/prerequisites.h"
 #include "sync/file_state.h"
-#include "sync/fs/folder_text.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
 #include "sync/sync_engine.h"
@@ -29,7 +28,7 @@ void SetStep(std::vector<StepItem>* steps, std::size_t index, RowState state) {
 bool CheckFolderWritable(const std::wstring& folder) {
   if (!CreateParentDirectories(JoinGamePath(folder, kFileStateName))) return false;
   // Deleted when the handle closes: nothing stays behind.
-  UniqueFile probe(CreateFileW(JoinPath(folder, L".nrv_write_test").c_str(), GENERIC_WRITE, 0, nullptr,
+  UniqueFile probe(CreateFileW(LongPath(JoinPath(folder, L".nrv_write_test")).c_str(), GENERIC_WRITE, 0, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
                                nullptr));
   return probe.valid();
@@ -93,22 +92,14 @@ void InstallJob(const JobArgument& argument) {
   }
 
   SetStep(&steps, gameFilesRow, RowState::kNow);
-  SyncRequest request;
-  request.client = true;
-  request.hd = argument.hd;
-  request.busyState = Screen::kInstalling;
-  std::string errorText;
-  bool downloadStarted = false;
-  const SyncResult result = SyncGame(folder, request, errorText, downloadStarted);
-  if (result == kSyncStopped) {
-    FinishStoppedJob(kJobInstall);
-    return;
-  }
+  const GameSync sync =
+      SyncGame(kJobInstall, folder, {.client = true, .hd = argument.hd, .busyState = Screen::kInstalling});
+  if (sync.result == kSyncStopped) return;
   // Resume runs the whole job again with the same choices.
-  if (result == kSyncFailed) {
+  if (sync.result == kSyncFailed) {
     SetStep(&steps, gameFilesRow, RowState::kFail);
     ReportState(Screen::kInstalling, true, false);
-    ReportError(errorText);
+    ReportError(sync.errorText);
     return;
   }
 

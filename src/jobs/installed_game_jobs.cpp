@@ -17,19 +17,8 @@
 
 namespace nv {
 
-namespace {
-
-// The registered folder when the game is installed there, else empty.
-std::wstring InstalledFolder() {
-  std::wstring folder = ReadInstallDir();
-  if (folder.empty() || !IsInstalled(folder) || !ReadLauncherFlag(kInstalledFlag, false)) return {};
-  return folder;
-}
-
-}  // namespace
-
 void RepairJob() {
-  const std::wstring folder = InstalledFolder();
+  const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) {
     ReportError(kNotInstalledText);
     return;
@@ -52,22 +41,19 @@ void RepairJob() {
   }
 
   // Every file is hashed: the file state is not trusted.
-  SyncRequest request;
-  request.client = true;
-  request.hd = status.hdEnabled;
-  request.verifyAll = true;
-  request.busyState = Screen::kRepair;
-  request.showFileList = true;
-  request.countRepairs = true;
-  std::string errorText;
-  bool downloadStarted = false;
-  switch (SyncGame(folder, request, errorText, downloadStarted)) {
+  const GameSync sync = SyncGame(kJobRepair, folder,
+                                 {.client = true,
+                                  .hd = status.hdEnabled,
+                                  .verifyAll = true,
+                                  .busyState = Screen::kRepair,
+                                  .showFileList = true,
+                                  .countRepairs = true});
+  switch (sync.result) {
     case kSyncStopped:
-      FinishStoppedJob(kJobRepair);
       break;
     case kSyncFailed:  // Resume runs the repair again.
       ReportState(Screen::kRepair, true, false);
-      ReportError(errorText);
+      ReportError(sync.errorText);
       break;
     case kSyncDone: {
       std::int32_t fixed = 0;
@@ -85,30 +71,22 @@ void RepairJob() {
 void HdOnJob() {
   // Without a game only the choice is kept, for a later install or start.
   WriteLauncherFlag(kHdFlag, true);
-  const std::wstring folder = InstalledFolder();
+  const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) return;
   status.installDir = folder;
   status.hdEnabled = true;
 
-  SyncRequest request;
-  request.hd = true;
-  request.busyState = Screen::kUpdating;
-  request.showFileList = true;
-  std::string errorText;
-  bool downloadStarted = false;
-  const SyncResult result = SyncGame(folder, request, errorText, downloadStarted);
-  // A cancel turns the switch off again.
-  if (result == kSyncStopped) {
-    FinishStoppedJob(kJobHdOn);
-    return;
-  }
+  const GameSync sync =
+      SyncGame(kJobHdOn, folder, {.hd = true, .busyState = Screen::kUpdating, .showFileList = true});
+  // A cancel turns the switch off again (FinishStoppedJob).
+  if (sync.result == kSyncStopped) return;
   // After a failure the switch stays on: the next start tries again. The
   // data list lists the archives once they are all there (after the job).
   ReportState(Screen::kReady, false, false);
-  if (result == kSyncDone) {
+  if (sync.result == kSyncDone) {
     Toast(kHdInstalledText);
   } else {
-    ReportError(HdDownloadFailedText(errorText));
+    ReportError(HdDownloadFailedText(sync.errorText));
   }
 }
 
@@ -116,7 +94,7 @@ void HdOffJob() {
   // The choice is kept even without a game, for a later install or start.
   WriteLauncherFlag(kHdFlag, false);
   status.hdEnabled = false;
-  const std::wstring folder = InstalledFolder();
+  const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) return;
   status.installDir = folder;
 
@@ -134,8 +112,8 @@ void HdOffJob() {
   bool complete = true;
   for (std::string_view name : kHdArchiveNames) {
     const std::wstring path = JoinGamePath(folder, name);
-    if (!DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) complete = false;
-    DeleteFileW((path + L".part").c_str());
+    if (!DeleteFileW(LongPath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) complete = false;
+    DeleteFileW(LongPath(path + L".part").c_str());
   }
 
   // The next HD on hashes or downloads the archives anew.

@@ -26,11 +26,19 @@ bool CheckFolderWritable(const std::wstring& folder);
 // start at firstStepIndex and follow each installation.
 void RunPrerequisiteSteps(std::vector<StepItem>* steps, std::size_t firstStepIndex);
 
-// The sync engine for the game in folder, stopped by the job's stop request:
-// the game's full data list goes back first, so that the scan sees the file
-// its manifest lists (RunJob matches the list to the archives afterwards).
-SyncResult SyncGame(const std::wstring& folder, SyncRequest request, std::string& errorText,
-                    bool& downloadStarted);
+// What a job's sync came to.
+struct GameSync {
+  SyncResult result = kSyncFailed;
+  std::string errorText;         // kSyncFailed: what the player is told
+  bool downloadStarted = false;  // kSyncFailed: the failure came once files were downloading
+};
+
+// The sync engine for the game in folder on behalf of job jobId, stopped by
+// the job's stop request: the game's full data list goes back first, so that
+// the scan sees the file its manifest lists (RunJob matches the list to the
+// archives afterwards). A stopped sync has already ended the job as its stop
+// request asks (FinishStoppedJob): the job only returns.
+GameSync SyncGame(std::int32_t jobId, const std::wstring& folder, SyncRequest request);
 
 // Jobs 3, 4 and 5 on an installed game.
 void RepairJob();

@@ -3,11 +3,13 @@
 
 namespace nv {
 
-SyncResult SyncGame(const std::wstring& folder, SyncRequest request, std::string& errorText,
-                    bool& downloadStarted) {
+GameSync SyncGame(std::int32_t jobId, const std::wstring& folder, SyncRequest request) {
   request.stopFlag = &stopFlag;
   RestoreFullClientDataList(folder);
-  return SyncContentSets(folder, request, errorText, downloadStarted);
+  GameSync sync;
+  sync.result = SyncContentSets(folder, request, sync.errorText, sync.downloadStarted);
+  if (sync.result == kSyncStopped) FinishStoppedJob(jobId);
+  return sync;
 }
 
 }  // namespace nv

@@ -8,20 +8,13 @@
 #include "jobs/jobs.h"
 #include "prereq/prerequisites.h"
 #include "sync/file_state.h"
+#include "sync/fs/clamp.h"
 #include "sync/sync_engine.h"
 #include "system/install_registration.h"
 #include "system/launcher_settings.h"
 #include "system/self_update.h"
 
 namespace nv {
-
-namespace {
-
-std::int64_t ClampedTotal(std::uint64_t total) {
-  return total > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(total);
-}
-
-}  // namespace
 
 void UpdateCheckJob() {
   // A newer launcher replaces this one before anything else happens.
@@ -32,13 +25,14 @@ void UpdateCheckJob() {
     return;
   }
 
-  const std::wstring dir = ReadInstallDir();
+  const std::wstring dir = InstalledGameFolder();
   const bool hd = ReadLauncherFlag(kHdFlag, false);
 
   // Nothing installed, or an install cut short: the install screen, with the
   // folder and the HD choice known so far.
-  if (dir.empty() || !IsInstalled(dir) || !ReadLauncherFlag(kInstalledFlag, false)) {
-    PrepareInstallScreen(dir.empty() ? std::wstring(kDefaultGameFolder) : dir, hd);
+  if (dir.empty()) {
+    const std::wstring known = ReadInstallDir();
+    PrepareInstallScreen(known.empty() ? std::wstring(kDefaultGameFolder) : known, hd);
     return;
   }
 
@@ -49,28 +43,25 @@ void UpdateCheckJob() {
   status.contentVersion = LoadFileState(dir).version;
   ReportState(Screen::kReady, false, true);
 
-  SyncRequest request;
-  request.client = true;
-  request.hd = status.hdEnabled;
-  request.busyState = Screen::kUpdating;
-  request.showFileList = true;
-  std::string errorText;
-  bool downloadStarted = false;
-  switch (SyncGame(dir, request, errorText, downloadStarted)) {
+  const GameSync sync = SyncGame(kJobUpdateCheck, dir,
+                                 {.client = true,
+                                  .hd = status.hdEnabled,
+                                  .busyState = Screen::kUpdating,
+                                  .showFileList = true});
+  switch (sync.result) {
     case kSyncDone:
       ReportState(Screen::kReady, false, false);
       break;
     case kSyncStopped:
-      FinishStoppedJob(kJobUpdateCheck);
       break;
     case kSyncFailed:
-      if (downloadStarted) {
+      if (sync.downloadStarted) {
         ReportState(Screen::kUpdating, true, false);
-        ReportError(errorText);
+        ReportError(sync.errorText);
       } else {
         // No manifest or no space: the installed game stays playable.
         ReportState(Screen::kReady, false, false);
-        Toast(CheckFailedText(errorText));
+        Toast(CheckFailedText(sync.errorText));
       }
       break;
   }
@@ -86,10 +77,10 @@ void PrepareInstallScreen(const std::wstring& folder, bool hd) {
   const bool clientOk = FetchManifest("client/manifest.txt", client, &stopFlag);
   const bool hdOk = FetchManifest("hd/manifest.txt", hdSet, &stopFlag);
   if (clientOk) {
-    status.clientBytes = ClampedTotal(client.total);
+    status.clientBytes = ClampToInt64(client.total);
     status.contentVersion = client.version;
   }
-  if (hdOk) status.hdBytes = ClampedTotal(hdSet.total);
+  if (hdOk) status.hdBytes = ClampToInt64(hdSet.total);
   status.needBytes = InstallNeedBytes(status.clientBytes, status.hdBytes, hd);
 
   ReportPrerequisites(ListPrerequisites());

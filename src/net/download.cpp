@@ -21,9 +21,6 @@ namespace nv {
 
 namespace {
 
-constexpr int kOpenTries = 10;
-constexpr DWORD kOpenPauseMs = 300;
-
 std::wstring Decimal(std::int64_t value) { return std::to_wstring(value); }
 
 // Per thread, so the speed carries over from one file to the next.
@@ -33,7 +30,7 @@ SpeedMeter& ThreadSpeedMeter() {
 }
 
 std::string ReadTagFile(const std::wstring& path) {
-  UniqueFile file(CreateFileW(net_seams::FilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+  UniqueFile file(CreateFileW(net_seams::FilePath(LongPath(path)).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return {};
   char buffer[kMaxValidatorBytes];
@@ -44,7 +41,7 @@ std::string ReadTagFile(const std::wstring& path) {
 
 // Best effort: a tag that cannot be written only costs a full download later.
 void WriteTagFile(const std::wstring& path, const std::string& validator) {
-  UniqueFile file(CreateFileW(net_seams::FilePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile file(CreateFileW(net_seams::FilePath(LongPath(path)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.get(), validator.data(), static_cast<DWORD>(validator.size()), &written, nullptr);
@@ -156,7 +153,7 @@ int CatchUpHash(PartialFileHash& hash, HANDLE file, const std::wstring& path, st
   if (!hash.trusted || hash.stream.size() == static_cast<std::uint64_t>(current)) return kTransferComplete;
 
   // Our own handle denies other writers, so the bytes read here stay put.
-  UniqueFile reader(CreateFileW(net_seams::FilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  UniqueFile reader(CreateFileW(net_seams::FilePath(LongPath(path)).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   LARGE_INTEGER position{};
   position.QuadPart = static_cast<std::int64_t>(hash.stream.size());
@@ -181,7 +178,7 @@ class PartialFacts {
   ~PartialFacts() {
     if (!hash_ || !hash_->trusted) return;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    hash_->trusted = GetFileAttributesExW(net_seams::FilePath(path_).c_str(), GetFileExInfoStandard, &data) != 0;
+    hash_->trusted = GetFileAttributesExW(net_seams::FilePath(LongPath(path_)).c_str(), GetFileExInfoStandard, &data) != 0;
     hash_->size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     hash_->writeTime = FileTimeValue(data.ftLastWriteTime);
   }
@@ -201,19 +198,16 @@ std::string PartialFileHash::Take() {
 }
 
 bool OpenForWriteRetrying(const std::wstring& path, UniqueFile& file) {
-  for (int attempt = 0; attempt < kOpenTries; ++attempt) {
-    file.reset(CreateFileW(net_seams::FilePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file) return true;
+  const TryResult opened = RetryWhileLocked(kPartialFileRetry, [&] {
+    file.reset(CreateFileW(net_seams::FilePath(LongPath(path)).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return TryResult::kDone;
     const DWORD error = GetLastError();
-    if (!IsLockedError(error)) {
-      NetLog(L"cannot open " + path + L" err=" + std::to_wstring(error));
-      return false;
-    }
-    Sleep(kOpenPauseMs);
-  }
-  NetLog(L"locked: " + path);
-  return false;
+    if (!IsLockedError(error)) NetLog(L"cannot open " + path + L" err=" + std::to_wstring(error));
+    return LockedOrFailed(error);
+  });
+  if (opened == TryResult::kLocked) NetLog(L"locked: " + path);
+  return opened == TryResult::kDone;
 }
 
 bool TruncateFile(HANDLE file) {
@@ -339,7 +333,7 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
     if (!validator.empty())
       WriteTagFile(tagPath, validator);
     else
-      DeleteFileW(net_seams::FilePath(tagPath).c_str());
+      DeleteFileW(net_seams::FilePath(LongPath(tagPath)).c_str());
   }
 
   if (expectedSize < 0 && serverSize >= 0) {

@@ -28,8 +28,8 @@ inline constexpr std::uint32_t kTransferBufferBytes = 262144;
 inline constexpr std::size_t kMaxValidatorBytes = 1024;
 
 // Opens (creating when missing) for writing, others may read. A file held by
-// another program (errors 32, 33, 5) is tried again every 300 ms, 10 tries.
-// file receives the handle even on failure (then invalid).
+// another program is waited for within kPartialFileRetry. file receives the
+// handle even on failure (then invalid).
 bool OpenForWriteRetrying(const std::wstring& path, UniqueFile& file);
 
 // Cuts the file to 0 bytes and leaves its pointer at 0.

@@ -1,7 +1,5 @@
 #include "net/transfer.h"
 
-#include <algorithm>
-
 #include "net/download.h"
 #include "net/http_client.h"
 #include "net/net_log.h"
@@ -19,17 +17,6 @@ std::vector<std::string> mirrorList;
 
 namespace {
 
-constexpr DWORD kPauseStepMs = 100;
-constexpr int kHashRetrySteps = 10;
-constexpr int kReplaceTries = 20;
-constexpr DWORD kReplacePauseMs = 250;
-
-// Sleeps ms in 100 ms steps, ending early when the stop flag rises.
-void PauseUnlessStopped(std::uint32_t ms, const std::atomic<bool>* stopFlag) {
-  for (std::uint32_t slept = 0; slept < ms && !Stopped(stopFlag); slept += kPauseStepMs)
-    Sleep(std::min<DWORD>(kPauseStepMs, ms - slept));
-}
-
 std::uint32_t ShuffleSeed() {
   LARGE_INTEGER counter{};
   QueryPerformanceCounter(&counter);
@@ -41,11 +28,16 @@ std::uint32_t ShuffleSeed() {
 
 std::string BuiltinDownloadBaseUrl() { return TrimBaseUrl(config::kDownloadBaseUrl); }
 
-std::vector<std::string> LoadMirrorListFrom(std::string_view mirrorsUrl) {
-  std::vector<std::string> mirrors;
-  std::string text;
-  if (FetchText(mirrorsUrl, text)) mirrors = ParseMirrorList(text);
+std::vector<std::string> MirrorsOrBuiltin(std::vector<std::string> mirrors) {
   if (mirrors.empty()) mirrors.push_back(BuiltinDownloadBaseUrl());
+  return mirrors;
+}
+
+std::vector<std::string> LoadMirrorListFrom(std::string_view mirrorsUrl) {
+  std::vector<std::string> listed;
+  std::string text;
+  if (FetchText(mirrorsUrl, text)) listed = ParseMirrorList(text);
+  std::vector<std::string> mirrors = MirrorsOrBuiltin(std::move(listed));
   // Every launch spreads its load over the mirrors in a different order.
   ShuffleMirrors(mirrors, ShuffleSeed());
   return mirrors;
@@ -97,7 +89,7 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
   progress.bytes_done.store(0);
   if (mirrors.empty() || target.empty()) return false;
 
-  CreateParentDirectories(net_seams::FilePath(target));
+  CreateParentDirectories(target);
   const std::vector<std::string> urls = BuildMirrorUrls(mirrors, relativePath);
   const std::wstring partial = target + L".part";
   const std::wstring relativeText = FromUtf8(relativePath);
@@ -113,13 +105,18 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
     if (result != kTransferComplete) return false;
     if (expectedSha256.empty()) break;
 
-    // The hash taken while the bytes were written, or else the file read again.
+    // The hash taken while the bytes were written, or else the file read
+    // again: a virus scanner may still hold the fresh file.
     std::string hash = running.Take();
-    if (hash.empty()) hash = Sha256OfFile(net_seams::FilePath(partial), nullptr, stopFlag);
-    if (hash.empty() && !Stopped(stopFlag)) {
-      // A virus scanner may still hold the fresh file.
-      for (int step = 0; step < kHashRetrySteps && !Stopped(stopFlag); ++step) Sleep(100);
-      if (!Stopped(stopFlag)) hash = Sha256OfFile(partial, nullptr, stopFlag);
+    if (hash.empty()) {
+      RetryWhileLocked(
+          kRehashRetry,
+          [&] {
+            hash = Sha256OfFile(partial, nullptr, stopFlag);
+            if (!hash.empty()) return TryResult::kDone;
+            return Stopped(stopFlag) ? TryResult::kStopped : LockedOrFailed(GetLastError());
+          },
+          stopFlag);
     }
     if (Stopped(stopFlag)) return false;
     if (hash.empty()) {
@@ -129,7 +126,7 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
     if (SameHexDigest(hash, expectedSha256)) break;
 
     NetLog(L"sha256 mismatch " + relativeText + L" got " + FromUtf8(hash));
-    if (!DeleteFileW(net_seams::FilePath(partial).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    if (!DeleteFileW(net_seams::FilePath(LongPath(partial)).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
       UniqueFile file;
       if (OpenForWriteRetrying(partial, file)) TruncateFile(file.get());
     }
@@ -147,12 +144,12 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
     progress.bytes_total.store(0);
     progress.bytes_done.store(0);
     if (url.empty() || target.empty()) return false;
-    CreateParentDirectories(net_seams::FilePath(target));
+    CreateParentDirectories(target);
     const std::wstring partial = target + L".part";
     const std::vector<std::string> urls{std::string(url)};
     const int result = DownloadWithRetries(urls, partial, -1, true, progress, stopFlag);
     if (result != kTransferComplete || !ReplaceFile(partial, target, stopFlag)) return false;
-    DeleteFileW(net_seams::FilePath(partial + L".tag").c_str());
+    DeleteFileW(net_seams::FilePath(LongPath(partial + L".tag")).c_str());
     if (progress.bytes_total.load() == 0) progress.bytes_total.store(progress.bytes_done.load());
     return true;
   } catch (...) {
@@ -161,26 +158,29 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
 }
 
 bool ReplaceFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>* stopFlag) {
-  for (int failures = 1;; ++failures) {
-    if (MoveFileExW(net_seams::FilePath(source).c_str(), net_seams::FilePath(target).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return true;
-    const DWORD error = GetLastError();
-    if (error == ERROR_ACCESS_DENIED) {
-      const DWORD attributes = GetFileAttributesW(net_seams::FilePath(target).c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(net_seams::FilePath(target).c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    } else if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
-      NetLog(L"replace failed " + target + L" err=" + std::to_wstring(error));
-      return false;
-    }
-    if (Stopped(stopFlag)) return false;
-    if (failures >= kReplaceTries) {
-      NetLog(L"replace gave up (locked) " + target);
-      return false;
-    }
-    Sleep(kReplacePauseMs);
-  }
+  const std::wstring from = LongPath(source);
+  const std::wstring to = LongPath(target);
+  const TryResult result = RetryWhileLocked(
+      kReplaceRetry,
+      [&] {
+        if (MoveFileExW(net_seams::FilePath(from).c_str(), net_seams::FilePath(to).c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+          return TryResult::kDone;
+        const DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED) {
+          // A read-only target refuses the move until its attribute is cleared.
+          const DWORD attributes = GetFileAttributesW(net_seams::FilePath(to).c_str());
+          if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(net_seams::FilePath(to).c_str(),
+                               attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        } else if (!IsLockedError(error)) {
+          NetLog(L"replace failed " + target + L" err=" + std::to_wstring(error));
+        }
+        return LockedOrFailed(error);
+      },
+      stopFlag);
+  if (result == TryResult::kLocked) NetLog(L"replace gave up (locked) " + target);
+  return result == TryResult::kDone;
 }
 
 }  // namespace nv

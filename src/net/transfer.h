@@ -33,6 +33,13 @@ extern std::vector<std::string> mirrorList;
 // The built-in download base URL, trimmed: the fallback mirror.
 std::string BuiltinDownloadBaseUrl();
 
+// The mirror list a loader made, or the built-in base URL alone when it has
+// no entry: every mirror list the transfers get has at least one. Its
+// entries were trimmed when the list was made (ParseMirrorList,
+// BuiltinDownloadBaseUrl); the transfers and the self-update take them as
+// they are.
+std::vector<std::string> MirrorsOrBuiltin(std::vector<std::string> mirrors);
+
 // mirrors.txt from the built-in download server, parsed and shuffled; the
 // built-in base URL alone when the file is unreachable or lists nothing.
 std::vector<std::string> LoadMirrorList();
@@ -50,7 +57,7 @@ int DownloadWithRetries(const std::vector<std::string>& urls, const std::wstring
 // against expectedSha256 (hex, any case; empty: not verified) and moved over
 // target. True when target now holds the verified file. The bytes are hashed
 // as they are written; the file is read again only when that hash cannot be
-// trusted. target is used as given: a long one must carry the \\?\ prefix.
+// trusted. Paths are plain: the \\?\ prefix is applied at each file call.
 bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_view relativePath,
                            const std::wstring& target, std::int64_t expectedSize,
                            std::string_view expectedSha256, TransferProgress& progress,
@@ -62,7 +69,7 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
                        const std::atomic<bool>* stopFlag);
 
 // Moves source over target (replace, write through), clearing a read-only
-// target and waiting about 5 s for a target another program holds.
+// target and waiting for one another program holds (kReplaceRetry).
 bool ReplaceFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>* stopFlag);
 
 }  // namespace nv

@@ -62,11 +62,6 @@ std::string TrimBaseUrl(std::string_view base) {
   return std::string(base.substr(0, end));
 }
 
-std::string StripTrailingSlashes(std::string_view url) {
-  while (!url.empty() && url.back() == '/') url.remove_suffix(1);
-  return std::string(url);
-}
-
 std::int64_t ParseDecimalPrefix(std::wstring_view text, bool* digits) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
@@ -155,11 +150,7 @@ std::vector<std::string> BuildMirrorUrls(const std::vector<std::string>& mirrors
   const std::string path = EncodeUrlPath(relativePath);
   std::vector<std::string> urls;
   urls.reserve(mirrors.size());
-  for (const std::string& mirror : mirrors) {
-    std::string base = TrimBaseUrl(mirror);
-    if (base.empty()) continue;
-    urls.push_back(base + "/" + path);
-  }
+  for (const std::string& base : mirrors) urls.push_back(base + "/" + path);
   return urls;
 }
 

@@ -18,11 +18,10 @@ std::string EncodeUrlBytes(std::string_view url);
 // '\' turned into '/', unreserved bytes and '/' copied, the rest %XX.
 std::string EncodeUrlPath(std::string_view relative);
 
-// The base URL without its trailing '/', blanks and tabs.
+// The base URL without its trailing '/', blanks and tabs. Applied once, when
+// a mirror list is made (ParseMirrorList, the built-in base URL): every later
+// step joins "/" + path onto the entries as they are.
 std::string TrimBaseUrl(std::string_view base);
-
-// The URL without every '/' at its end ("https://a/b//" gives "https://a/b").
-std::string StripTrailingSlashes(std::string_view url);
 
 // Base 10 signed 64-bit number read from the start of text, the way wcstoll
 // reads it: leading white space and one sign are accepted, reading stops at
@@ -51,8 +50,8 @@ std::vector<std::string> ParseMirrorList(std::string_view text);
 // n-1 an unbiased j in 0..i (multiply-and-reject draw) is swapped with i.
 void ShuffleMirrors(std::vector<std::string>& mirrors, std::uint32_t seed);
 
-// The download URL of one manifest file below each mirror, in list order;
-// mirrors that are empty once trimmed are left out.
+// The download URL of one manifest file below each mirror (trimmed when the
+// list was made), in list order.
 std::vector<std::string> BuildMirrorUrls(const std::vector<std::string>& mirrors,
                                          std::string_view relativePath);
 

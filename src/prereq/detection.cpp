@@ -3,6 +3,7 @@
 #include "prereq/prerequisites.h"
 #include "shell/webview2/webview2_loader.h"
 #include "sync/fs/fs_helpers.h"
+#include "sync/fs/registry_value.h"
 #include "sync/fs/unique_handle.h"
 
 namespace nv {
@@ -12,6 +13,8 @@ namespace {
 constexpr wchar_t kVcRuntimeKey[] = L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86";
 constexpr wchar_t kWebView2ClientKey[] =
     L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+// A version text is short; anything longer is not a version.
+constexpr std::size_t kMaxVersionChars = 255;
 
 bool VcRuntimeInView(REGSAM view) {
   UniqueRegKey key;
@@ -39,17 +42,15 @@ std::wstring SystemFolder32() {
 bool DirectXPresent() {
   const std::wstring folder = SystemFolder32();
   for (const wchar_t* file : {L"d3dx9_43.dll", L"d3dx9_42.dll", L"xinput1_3.dll"}) {
-    if (!IsRegularFile(folder + L"\\" + file)) return false;
+    if (!IsRegularFile(JoinPath(folder, file))) return false;
   }
   return true;
 }
 
+// The loader finds the runtime, or else its updater has registered a
+// version (the loader may not know every place a runtime installs to).
 bool WebView2Present() {
-  UniqueCoTaskMemString version;
-  if (SUCCEEDED(GetAvailableCoreWebView2BrowserVersionString(nullptr, version.put())) &&
-      version && version.get()[0] != L'\0') {
-    return true;
-  }
+  if (IsWebView2RuntimeAvailable()) return true;
   const struct {
     HKEY root;
     REGSAM view;
@@ -58,8 +59,8 @@ bool WebView2Present() {
                 {HKEY_CURRENT_USER, 0}};
   for (const auto& place : places) {
     std::wstring pv;
-    if (ReadRegistryString(place.root, kWebView2ClientKey, L"pv", place.view, pv) && !pv.empty() &&
-        pv != L"0.0.0.0") {
+    const RegistryStringRead read{.view = place.view, .expandable = true, .maxChars = kMaxVersionChars};
+    if (ReadRegistryString(place.root, kWebView2ClientKey, L"pv", pv, read) && !pv.empty() && pv != L"0.0.0.0") {
       return true;
     }
   }
@@ -67,24 +68,6 @@ bool WebView2Present() {
 }
 
 }  // namespace
-
-bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* valueName, REGSAM view,
-                        std::wstring& out) {
-  out.clear();
-  UniqueRegKey key;
-  if (RegOpenKeyExW(root, subkey, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
-    return false;
-  // 512 zeroed bytes, 510 offered: the text always ends in a zero.
-  wchar_t buffer[256] = {};
-  DWORD type = 0;
-  DWORD size = sizeof buffer - sizeof(wchar_t);
-  const LSTATUS status =
-      RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-  key.reset();
-  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
-  out = buffer;
-  return true;
-}
 
 bool IsPrerequisiteInstalled(std::string_view id) {
   if (id == "vcredist") return VcRuntimeInView(KEY_WOW64_32KEY) || VcRuntimeInView(KEY_WOW64_64KEY);

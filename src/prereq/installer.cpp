@@ -43,10 +43,9 @@ void SetInstallerWaitLimitForTesting(std::uint32_t waits) { furtherWaits = waits
 std::wstring PrerequisiteDownloadFolder() {
   wchar_t buffer[MAX_PATH + 2];
   const DWORD n = GetTempPathW(MAX_PATH + 2, buffer);
-  std::wstring folder = (n == 0 || n > MAX_PATH) ? std::wstring(L"C:\\Windows\\Temp\\")
+  const std::wstring folder = (n == 0 || n > MAX_PATH) ? std::wstring(L"C:\\Windows\\Temp\\")
                                                   : std::wstring(buffer, n);
-  if (folder.back() != L'\\') folder += L'\\';
-  return folder + kProductName;
+  return JoinPath(folder, kProductName);
 }
 
 bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::uint32_t& exitCode,
@@ -95,7 +94,7 @@ bool InstallPrerequisite(std::string_view id, TransferProgress& transfer,
 
   const std::wstring folder = PrerequisiteDownloadFolder();
   CreateDirectoryW(folder.c_str(), nullptr);  // an existing folder is fine
-  const std::wstring installer = folder + L"\\" + row->fileName;
+  const std::wstring installer = JoinPath(folder, row->fileName);
 
   // The folder is the user's own temporary folder, which the unelevated half
   // of the same user can write: the installer is held open without write or

@@ -36,10 +36,6 @@ bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::
 // With file (an open handle of path), that very file is checked.
 bool IsSignedByMicrosoft(const std::wstring& path, HANDLE file = INVALID_HANDLE_VALUE);
 
-// A REG_SZ or REG_EXPAND_SZ value of at most 255 characters (not expanded).
-bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* valueName, REGSAM view,
-                        std::wstring& out);
-
 // The folder installers are downloaded to: %TEMP%\Norvane.
 std::wstring PrerequisiteDownloadFolder();
 

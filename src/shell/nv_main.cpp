@@ -47,35 +47,15 @@ bool HasSwitch(const wchar_t* name) {
   return HasSwitchIn(args, name);
 }
 
-bool IsWebView2RuntimeAvailable() {
-  UniqueCoTaskMemString version;
-  return SUCCEEDED(GetAvailableCoreWebView2BrowserVersionString(nullptr, version.put())) && version &&
-         version.get()[0] != L'\0';
-}
-
 void ReleaseInstanceMutex() {
   if (mutexHeld) ReleaseMutex(instanceMutex.get());
   mutexHeld = false;
   instanceMutex.reset();
 }
 
-std::wstring ModulePath() {
-  std::wstring path(260, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 void Relaunch() {
   ReleaseInstanceMutex();
-  const std::wstring module = ModulePath();
-  StartProcess(module, GetCommandLineW());
+  StartProcess(OwnExePath(), GetCommandLineW());
 }
 
 bool RequestWebView2Runtime(bool ask) {

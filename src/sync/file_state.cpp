@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <new>
 
+#include "sync/fs/atomic_file.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
 
@@ -15,8 +16,6 @@ namespace {
 
 constexpr LONGLONG kMaxStateBytes = 0x10000000;  // 256 MiB: anything larger is not ours
 constexpr DWORD kPiece = 0x400000;                // 4 MiB reads and writes
-constexpr int kMoveAttempts = 5;
-constexpr DWORD kMovePauseMs = 250;
 
 std::wstring StatePath(std::wstring_view folder) {
   return JoinGamePath(folder, kFileStateName);
@@ -60,48 +59,15 @@ FileState LoadFileState(std::wstring_view folder) {
 
 bool SaveFileState(std::wstring_view folder, const FileState& state) try {
   const std::wstring target = StatePath(folder);
-  const std::wstring temporary = target + L".tmp";
-  if (!CreateParentDirectories(temporary)) return false;
-
-  bool written = false;
-  {
-    UniqueFile file(OpenFileRetrying(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL));
-    if (!file) return false;
-    // Written as it is formatted, 4 MiB at a time: the text of a large state
-    // is never held whole beside its entries.
-    written = FormatFileStateInPieces(state, kPiece, [&](std::string_view text) {
-      std::size_t done = 0;
-      while (done < text.size()) {
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(kPiece, text.size() - done));
-        DWORD put = 0;
-        if (!WriteFile(file.get(), text.data() + done, want, &put, nullptr) || put == 0) return false;
-        done += put;
-      }
-      return true;
-    });
-    // The data must be on disk before the name points at it, or a power cut
-    // right after the move could leave an empty state file behind.
-    if (written && !FlushFileBuffers(file.get())) written = false;
-  }
-
-  bool moved = false;
-  if (written) {
-    const std::wstring from = LongPath(temporary);
-    const std::wstring to = LongPath(target);
-    // A scanner or indexer may hold the old file for a moment: wait for it.
-    for (int attempt = 1; attempt <= kMoveAttempts; ++attempt) {
-      if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        moved = true;
-        break;
-      }
-      if (attempt < kMoveAttempts) Sleep(kMovePauseMs);
-    }
-  }
-  if (!moved) DeleteFileW(LongPath(temporary).c_str());
-  return moved;
+  if (!CreateParentDirectories(target)) return false;
+  // Written as it is formatted, 4 MiB at a time: the text of a large state
+  // is never held whole beside its entries.
+  return WriteFileReplacing(target, [&state](const PieceWriter& write) {
+    return FormatFileStateInPieces(state, kPiece, write);
+  });
 } catch (const std::bad_alloc&) {
-  DeleteFileW(LongPath(StatePath(folder) + L".tmp").c_str());
+  // The 32-bit launcher ran out of address space while formatting; the
+  // temporary is already gone and the old file stays.
   return false;
 }
 

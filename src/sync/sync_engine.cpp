@@ -12,6 +12,7 @@
 #include "net/transfer.h"
 #include "net/url_text.h"
 #include "sync/file_state.h"
+#include "sync/fs/clamp.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/stop_flag.h"
 #include "sync/manifest.h"
@@ -58,8 +59,9 @@ void ClearMirrorsForTests() { mirrorList.clear(); }
 const std::vector<std::string>& Mirrors() { return mirrorList; }
 
 void EnsureMirrors() {
-  if (mirrorList.empty()) mirrorList = seams.loadMirrorList ? seams.loadMirrorList() : LoadMirrorList();
-  if (mirrorList.empty()) mirrorList.push_back(BuiltinDownloadBaseUrl());
+  if (!mirrorList.empty()) return;
+  // A test's list stands in for the loader, fallback included.
+  mirrorList = seams.loadMirrorList ? MirrorsOrBuiltin(seams.loadMirrorList()) : LoadMirrorList();
 }
 
 bool FetchManifest(std::string_view relativePath, ContentManifest& manifest,
@@ -68,7 +70,7 @@ bool FetchManifest(std::string_view relativePath, ContentManifest& manifest,
   if (mirrorList.empty()) return false;
   for (const std::string& mirror : mirrorList) {
     if (Stopped(stopFlag)) return false;
-    const std::string url = StripTrailingSlashes(mirror) + "/" + std::string(relativePath);
+    const std::string url = mirror + "/" + std::string(relativePath);
     std::string text;
     if (!Fetch(url, text)) continue;
     manifest = ParseManifest(text);
@@ -85,7 +87,7 @@ namespace {
 // found there.
 void RecordVerified(FileState& state, const std::wstring& target, const DownloadItem& item) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) ||
+  if (!GetFileAttributesExW(LongPath(target).c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return;
   const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -132,9 +134,7 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
     jobTransfer.Reset();
     jobTransfer.bytes_total = static_cast<std::int64_t>(item.size);
 
-    // The transfers use paths as given: a long one needs its \\?\ prefix here
-    // (below 248 characters the target, ".part" and ".part.tag" stay short).
-    const std::wstring target = LongPath(JoinGamePath(folder, item.path));
+    const std::wstring target = JoinGamePath(folder, item.path);
     bool ok = false;
     // A planted link on the way would turn the write into one outside the
     // game folder: a local file error for this file instead.
@@ -187,11 +187,6 @@ void AddItems(std::vector<DownloadItem>& items, const std::vector<ManifestEntry>
     items.push_back({prefix, entry.path, entry.size, entry.sha256});
 }
 
-std::int64_t Clamp64(std::uint64_t value) {
-  return value > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX
-                                                       : static_cast<std::int64_t>(value);
-}
-
 }  // namespace
 
 SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
@@ -212,13 +207,13 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
     return Stopped(stopFlag) ? kSyncStopped : kSyncFailed;
   }
   if (request.client) {
-    status.clientBytes = Clamp64(client.total);
+    status.clientBytes = ClampToInt64(client.total);
     status.contentVersion = client.version;
   }
-  if (request.hd) status.hdBytes = Clamp64(hd.total);
+  if (request.hd) status.hdBytes = ClampToInt64(hd.total);
 
   FileState state = LoadFileState(folder);
-  setBytesTotal = Clamp64((request.client ? client.total : 0) + (request.hd ? hd.total : 0));
+  setBytesTotal = ClampToInt64((request.client ? client.total : 0) + (request.hd ? hd.total : 0));
   checkedBytesClient = 0;
   checkedBytesHd = 0;
 
@@ -246,7 +241,7 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
   }
 
   if (!items.empty()) {
-    status.needBytes = Clamp64(TotalSize(items));
+    status.needBytes = ClampToInt64(TotalSize(items));
     ReportState(request.busyState, false, false);
     {
       std::lock_guard<std::mutex> lock(progressMutex);

@@ -9,7 +9,6 @@
 #include "bridge/nv_api.h"
 #include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
-#include "sync/fs/folder_text.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
 #include "sync/fs/unique_handle.h"
@@ -21,7 +20,7 @@ namespace nv {
 
 void StartGameJob() {
   const std::wstring folder = ReadInstallDir();
-  if (folder.empty() || !IsRegularFile(LongPath(JoinPath(folder, kGameExeName)))) {
+  if (folder.empty() || !IsRegularFile(JoinPath(folder, kGameExeName))) {
     ReportError(kGameMissingText);
     return;
   }
@@ -36,7 +35,7 @@ void StartGameJob() {
 bool LaunchGame(std::wstring_view folderText) {
   const std::wstring folder = NormalizeFolder(folderText);
   const std::wstring exe = JoinPath(folder, kGameExeName);
-  if (!IsRegularFile(LongPath(exe))) return false;
+  if (!IsRegularFile(exe)) return false;
 
   const std::wstring line = L"\"" + exe + L"\" " + kGameStartArgument;
   return static_cast<bool>(StartProcess(exe, line, {folder}));

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "sync/file_state.h"
-#include "sync/fs/folder_text.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
 #include "system/launcher_settings.h"
@@ -18,16 +17,11 @@ namespace nv {
 
 namespace {
 
-constexpr int kCopyAttempts = 6;
-constexpr DWORD kCopyPauseMs = 400;
-
 bool CopyRound(const std::wstring& source, const std::wstring& copy) {
-  for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
-    if (CopyFileW(LongPath(source).c_str(), LongPath(copy).c_str(), FALSE)) return true;
-    if (!IsLockedError(GetLastError())) return false;
-    Sleep(kCopyPauseMs);
-  }
-  return false;
+  return RetryWhileLocked(kExecutableRetry, [&] {
+           if (CopyFileW(LongPath(source).c_str(), LongPath(copy).c_str(), FALSE)) return TryResult::kDone;
+           return LockedOrFailed(GetLastError());
+         }) == TryResult::kDone;
 }
 
 // The launcher copy in the game folder. A copy held open by a running
@@ -38,9 +32,9 @@ bool PlaceLauncherCopy(const std::wstring& copy) {
   if (source.empty()) return false;
   if (SameFile(source, copy)) return true;  // already running from the game folder
   if (!CreateParentDirectories(copy)) return false;
-  if (IsRegularFile(LongPath(copy))) SetFileAttributesW(LongPath(copy).c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (IsRegularFile(copy)) SetFileAttributesW(LongPath(copy).c_str(), FILE_ATTRIBUTE_NORMAL);
   if (CopyRound(source, copy)) return true;
-  if (!IsRegularFile(LongPath(copy))) return false;
+  if (!IsRegularFile(copy)) return false;
   if (!MoveFileRetrying(copy, copy + L".old")) return false;
   return CopyRound(source, copy);
 }
@@ -79,8 +73,14 @@ bool WriteUninstallEntry(const UninstallEntryInput& input) {
 bool IsInstalled(std::wstring_view folder) {
   if (folder.empty()) return false;
   const std::wstring normalised = NormalizeFolder(folder);
-  return IsRegularFile(LongPath(JoinPath(normalised, kGameExeName))) &&
-         IsRegularFile(LongPath(JoinGamePath(normalised, kFileStateName)));
+  return IsRegularFile(JoinPath(normalised, kGameExeName)) &&
+         IsRegularFile(JoinGamePath(normalised, kFileStateName));
+}
+
+std::wstring InstalledGameFolder() {
+  std::wstring folder = ReadInstallDir();
+  if (!IsInstalled(folder) || !ReadLauncherFlag(kInstalledFlag, false)) return {};
+  return folder;
 }
 
 bool RegisterInstall(std::wstring_view folderText, bool desktopShortcut) {
@@ -95,7 +95,7 @@ bool RegisterInstall(std::wstring_view folderText, bool desktopShortcut) {
   if (!PlaceLauncherCopy(copy)) ok = false;
 
   const std::wstring ico = JoinPath(folder, kGameIconName);
-  const std::wstring iconPath = IsRegularFile(LongPath(ico)) ? ico : copy;
+  const std::wstring iconPath = IsRegularFile(ico) ? ico : copy;
 
   {
     ScopedComInit com;

@@ -2,12 +2,18 @@
 // game folder, the Start-menu and desktop shortcuts and the uninstall entry.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace nv {
 
 // norvane.exe and launcher_state.txt are both files in the folder.
 bool IsInstalled(std::wstring_view folder);
+
+// The registered game folder when the game is installed there: its files are
+// in place (IsInstalled) and an install finished (the "Installed" flag).
+// Empty otherwise.
+std::wstring InstalledGameFolder();
 
 // Worker thread, once at the end of an install. Every step runs whatever the
 // earlier ones gave; false when the folder is empty, the launcher copy is not

@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <vector>
-
-#include "sync/fs/folder_text.h"
+#include "sync/fs/path_text.h"
+#include "sync/fs/registry_value.h"
 #include "sync/fs/unique_handle.h"
 
 namespace nv {
@@ -23,20 +22,9 @@ UniqueRegKey CreateSettingsKey() {
 }  // namespace
 
 std::wstring ReadInstallDir() {
-  DWORD size = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, kInstallDirValue, RRF_RT_REG_SZ, nullptr,
-                   nullptr, &size) != ERROR_SUCCESS ||
-      size < 2) {
-    return {};
-  }
-  std::vector<wchar_t> buffer(size / 2 + 1, L'\0');
-  DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (RegGetValueW(HKEY_CURRENT_USER, kLauncherSettingsKey, kInstallDirValue, RRF_RT_REG_SZ, nullptr,
-                   buffer.data(), &bytes) != ERROR_SUCCESS) {
-    return {};
-  }
-  buffer.back() = L'\0';
-  return NormalizeFolder(std::wstring(buffer.data()));  // cut at the first NUL
+  std::wstring folder;
+  if (!ReadRegistryString(HKEY_CURRENT_USER, kLauncherSettingsKey, kInstallDirValue, folder)) return {};
+  return NormalizeFolder(folder);
 }
 
 void WriteInstallDir(std::wstring_view folder) {

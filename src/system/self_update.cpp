@@ -8,7 +8,6 @@
 #include "bridge/nv_api.h"
 #include "net/http_client.h"
 #include "net/transfer.h"
-#include "net/url_text.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
 #include "sync/fs/sha256.h"
@@ -20,23 +19,17 @@ namespace nv {
 
 namespace {
 
-constexpr int kOldDeleteAttempts = 8;
-constexpr DWORD kOldDeletePauseMs = 250;
-
 SelfUpdateSeams seams;
-
-bool IsExistingFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool Move(std::wstring_view from, std::wstring_view to) {
   return seams.moveFile ? seams.moveFile(from, to) : MoveFileRetrying(from, to);
 }
 
 bool MoveBack(const std::wstring& from, const std::wstring& to) {
-  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
+
+void DeleteQuietly(const std::wstring& path) { DeleteFileW(LongPath(path).c_str()); }
 
 // The new executable with this process's own command line, unchanged.
 bool StartWithOwnCommandLine(const std::wstring& exePath) {
@@ -47,9 +40,7 @@ bool StartWithOwnCommandLine(const std::wstring& exePath) {
 // The first mirror whose launcher manifest names a usable launcher entry.
 bool FindOfferedLauncher(const std::vector<std::string>& mirrors, LauncherEntry& entry,
                          std::string& answeringBase) {
-  for (const std::string& mirror : mirrors) {
-    const std::string base = StripTrailingSlashes(mirror);
-    if (base.empty()) continue;
+  for (const std::string& base : mirrors) {
     std::string text;
     if (FetchText(base + "/launcher/manifest.txt", text) && FindLauncherEntry(text, entry)) {
       answeringBase = base;
@@ -63,10 +54,8 @@ bool FindOfferedLauncher(const std::vector<std::string>& mirrors, LauncherEntry&
 std::vector<std::string> DownloadOrder(const std::vector<std::string>& mirrors,
                                        const std::string& answeringBase) {
   std::vector<std::string> order{answeringBase};
-  for (const std::string& mirror : mirrors) {
-    std::string base = StripTrailingSlashes(mirror);
-    if (!base.empty() && base != answeringBase) order.push_back(std::move(base));
-  }
+  for (const std::string& base : mirrors)
+    if (base != answeringBase) order.push_back(base);
   return order;
 }
 
@@ -78,17 +67,16 @@ void RemoveSelfUpdateLeftovers() {
   const std::wstring self = OwnExePath();
   if (self.empty()) return;
   const std::wstring old = self + L".old";
-  if (IsExistingFile(old)) {
+  if (IsRegularFile(old)) {
     // The previous process may not have let go of its image yet.
-    for (int attempt = 1; attempt <= kOldDeleteAttempts; ++attempt) {
-      if (DeleteFileW(old.c_str())) break;
+    RetryWhileLocked(kOldLauncherRetry, [&] {
+      if (DeleteFileW(LongPath(old).c_str())) return TryResult::kDone;
       const DWORD error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND || !IsLockedError(error)) break;
-      Sleep(kOldDeletePauseMs);
-    }
+      return error == ERROR_FILE_NOT_FOUND ? TryResult::kDone : LockedOrFailed(error);
+    });
   }
   const std::wstring fresh = self + L".new";
-  if (IsExistingFile(fresh)) DeleteFileW(fresh.c_str());
+  if (IsRegularFile(fresh)) DeleteQuietly(fresh);
 }
 
 bool SelfUpdate(const std::vector<std::string>& mirrors) {
@@ -121,24 +109,24 @@ bool SelfUpdate(const std::vector<std::string>& mirrors) {
   const std::atomic<bool> neverStop{false};
   if (!DownloadManifestEntry(order, std::string("launcher/") + kLauncherFileName, fresh, entry.size,
                              entry.sha256, progress, &neverStop)) {
-    DeleteFileW(fresh.c_str());
+    DeleteQuietly(fresh);
     return false;
   }
 
   // Windows lets a running executable be moved aside.
   if (!Move(self, old)) {
-    DeleteFileW(fresh.c_str());
+    DeleteQuietly(fresh);
     return false;
   }
   // The new build takes the name; on failure the running one gets it back.
   if (!Move(fresh, self)) {
     MoveBack(old, self);
-    DeleteFileW(fresh.c_str());
+    DeleteQuietly(fresh);
     return false;
   }
   // Started: this process closes. Not started: the moves are undone.
   if (StartWithOwnCommandLine(self)) return true;
-  if (Move(self, fresh) && MoveBack(old, self)) DeleteFileW(fresh.c_str());
+  if (Move(self, fresh) && MoveBack(old, self)) DeleteQuietly(fresh);
   return false;
 }
 

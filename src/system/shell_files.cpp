@@ -2,22 +2,13 @@
 
 #include <shobjidl.h>
 
-#include <vector>
-
 #include "bridge/player_texts.h"
 #include "sync/fs/fs_helpers.h"
-#include "sync/fs/retry.h"
 #include "sync/fs/unique_handle.h"
 
 namespace nv {
 
 namespace {
-
-constexpr int kDeleteAttempts = 3;
-constexpr DWORD kDeletePauseMs = 200;
-constexpr int kMoveAttempts = 6;
-constexpr DWORD kMovePauseMs = 400;
-constexpr DWORD kOwnPathLimit = 32768;
 
 struct FileIdentity {
   DWORD volume = 0;
@@ -46,19 +37,6 @@ std::wstring KnownFolderPath(REFKNOWNFOLDERID folderId) {
   return std::wstring(path.get());
 }
 
-std::wstring OwnExePath() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
-    if (length == 0) return {};
-    if (length < size) return std::wstring(buffer.data(), length);
-    // The path filled the buffer (it may be cut): double it, up to the limit.
-    if (size >= kOwnPathLimit) return {};
-    buffer.resize(static_cast<std::size_t>(size) * 2);
-  }
-}
-
 bool SameFile(std::wstring_view a, std::wstring_view b) {
   FileIdentity first;
   FileIdentity second;
@@ -77,15 +55,11 @@ bool DeleteFileRetrying(std::wstring_view path) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
   if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const TryResult deleted = RetryWhileLocked(
-      kDeleteAttempts,
-      [&] {
-        if (DeleteFileW(target.c_str())) return TryResult::kDone;
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) return TryResult::kDone;
-        return IsLockedError(error) ? TryResult::kLocked : TryResult::kFailed;
-      },
-      [] { Sleep(kDeletePauseMs); });
+  const TryResult deleted = RetryWhileLocked(kDeleteRetry, [&] {
+    if (DeleteFileW(target.c_str())) return TryResult::kDone;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? TryResult::kDone : LockedOrFailed(error);
+  });
   if (deleted == TryResult::kDone) return true;
   // Still held (the game, a scanner): Windows removes it at the next restart.
   return MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
@@ -94,12 +68,11 @@ bool DeleteFileRetrying(std::wstring_view path) {
 bool MoveFileRetrying(std::wstring_view from, std::wstring_view to) {
   const std::wstring source = LongPath(from);
   const std::wstring target = LongPath(to);
-  for (int attempt = 1;; ++attempt) {
-    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return true;
-    if (!IsLockedError(GetLastError()) || attempt == kMoveAttempts) return false;
-    Sleep(kMovePauseMs);
-  }
+  return RetryWhileLocked(kExecutableRetry, [&] {
+           if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+             return TryResult::kDone;
+           return LockedOrFailed(GetLastError());
+         }) == TryResult::kDone;
 }
 
 bool CreateShortcut(std::wstring_view linkPath, std::wstring_view target,

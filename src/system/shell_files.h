@@ -21,18 +21,16 @@ inline constexpr const wchar_t* kStartMenuFolderName = kProductName;
 // The known folder, or empty.
 std::wstring KnownFolderPath(REFKNOWNFOLDERID folderId);
 
-// The full path of the running executable, or empty.
-std::wstring OwnExePath();
-
 // Both paths open and name the same file (volume and file index); when either
 // cannot be opened, a case-insensitive comparison of the two texts decides.
 bool SameFile(std::wstring_view a, std::wstring_view b);
 
 // True when the file is gone afterwards, was never there, or its deletion is
-// scheduled for the next restart because it stayed locked.
+// scheduled for the next restart because it stayed locked (kDeleteRetry).
 bool DeleteFileRetrying(std::wstring_view path);
 
-// Replaces the target; a locked file is tried 6 times, 400 ms apart.
+// Replaces the target (write through); a locked file is waited for within
+// kExecutableRetry: the launcher's copy and its self-update move with it.
 bool MoveFileRetrying(std::wstring_view from, std::wstring_view to);
 
 // A shell link to target. COM must be initialised on the calling thread.

@@ -12,7 +12,6 @@
 #include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "sync/file_state.h"
-#include "sync/fs/folder_text.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
 #include "sync/fs/unique_handle.h"
@@ -39,11 +38,6 @@ std::wstring OwnFolder() {
   const std::wstring path = OwnExePath();
   const std::size_t slash = path.rfind(L'\\');
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::wstring SystemFolder() {

@@ -138,12 +138,13 @@ TEST(ShuffleMirrors, SpreadsEveryEntryOverEveryPlace) {
   }
 }
 
-TEST(BuildMirrorUrls, JoinsEncodedPathOntoEachTrimmedMirror) {
-  const std::vector<std::string> urls =
-      BuildMirrorUrls({"https://a/download/", "  /", "https://b/download \t"}, "client\\data\\a b.pak");
+TEST(BuildMirrorUrls, JoinsEncodedPathOntoEachMirror) {
+  // The entries as the list was made: ParseMirrorList trimmed them.
+  const std::vector<std::string> urls = BuildMirrorUrls(
+      ParseMirrorList("https://a/download/\n  /\nhttps://b/download \t"), "client\\data\\a b.pak");
   EXPECT_EQ(urls, (std::vector<std::string>{"https://a/download/client/data/a%20b.pak",
                                             "https://b/download/client/data/a%20b.pak"}));
-  EXPECT_EQ(BuildMirrorUrls({"/", ""}, "x"), std::vector<std::string>{});
+  EXPECT_EQ(BuildMirrorUrls(ParseMirrorList("/\n\n"), "x"), std::vector<std::string>{});
 }
 
 TEST(BackoffPauseMs, DoublesPerFruitlessPassUpToEightSeconds) {

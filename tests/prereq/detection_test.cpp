@@ -105,26 +105,5 @@ TEST(PrerequisiteDetection, UnknownIdsAreNeverInstalledAndTheListKeepsTableOrder
   EXPECT_EQ(list[2].id, "webview2");
 }
 
-TEST(ReadRegistryString, TypesLengthAndMissingValues) {
-  const wchar_t* subkey = L"Software\\NorvaneTest\\Strings";
-  ScopedRegistryKey key(HKEY_CURRENT_USER, subkey);
-  ASSERT_TRUE(key.SetString(L"plain", L"hello"));
-  ASSERT_TRUE(key.SetString(L"expand", L"%TEMP%\\x", REG_EXPAND_SZ));
-  ASSERT_TRUE(key.SetString(L"long", std::wstring(300, L'z')));
-  ASSERT_TRUE(key.SetDword(L"number", 7));
-
-  std::wstring out = L"stale";
-  EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, subkey, L"plain", 0, out));
-  EXPECT_EQ(out, L"hello");
-  EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, subkey, L"expand", 0, out));
-  EXPECT_EQ(out, L"%TEMP%\\x");  // not expanded
-  EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, subkey, L"number", 0, out));
-  EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, subkey, L"missing", 0, out));
-  EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, L"Software\\NorvaneTest\\None", L"plain", 0, out));
-  // A value longer than the 510-byte buffer does not fit: the read fails
-  // rather than returning a cut or unterminated text.
-  EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, subkey, L"long", 0, out));
-}
-
 }  // namespace
 }  // namespace nv

@@ -107,21 +107,19 @@ int wmain(int argc, wchar_t** argv) {
     });
   }
 
-  nv::SyncRequest request;
-  request.client = true;
-  request.hd = std::wstring(argv[3]) == L"client+hd";
-  request.busyState = nv::Screen::kUpdating;
-  request.showFileList = true;
-  std::string error;
-  bool started = false;
-  const nv::SyncResult result = nv::SyncGame(folder, request, error, started);
+  // The start-up check's sync.
+  const nv::GameSync sync = nv::SyncGame(nv::kJobUpdateCheck, folder,
+                                         {.client = true,
+                                          .hd = std::wstring(argv[3]) == L"client+hd",
+                                          .busyState = nv::Screen::kUpdating,
+                                          .showFileList = true});
   done = true;
   if (pauser.joinable()) pauser.join();
-  std::printf("result=%d started=%d downloaded=%d row=%s error=%s\n", static_cast<int>(result),
-              started ? 1 : 0, downloads,
+  std::printf("result=%d started=%d downloaded=%d row=%s error=%s\n", static_cast<int>(sync.result),
+              sync.downloadStarted ? 1 : 0, downloads,
               mode.empty() || mode.starts_with("free:") ? "-"
               : mode == "rows"                          ? RowCount().c_str()
                                                         : RowState(modePath).c_str(),
-              error.c_str());
+              sync.errorText.c_str());
   return 0;
 }

@@ -32,7 +32,8 @@ constexpr std::uint64_t kMiB = 1024 * 1024;
 struct World {
   std::map<std::string, std::string> texts;  // URL -> body
   std::map<std::string, std::string> blobs;  // "client/files/<sha>" -> content
-  std::vector<std::string> mirrors = {"https://one.test/download/", "https://two.test/download"};
+  // As a loaded list holds them: trimmed when the list was made.
+  std::vector<std::string> mirrors = {"https://one.test/download", "https://two.test/download"};
   std::uint64_t freeBytes = 100ull << 30;
   int freeQueries = 0;
   bool gameRunning = false;

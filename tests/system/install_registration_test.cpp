@@ -8,7 +8,7 @@
 
 #include "bridge/player_texts.h"
 #include "support/temp_folder.h"
-#include "sync/fs/folder_text.h"
+#include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
 #include "system/install_registration.h"
 #include "system/launcher_settings.h"

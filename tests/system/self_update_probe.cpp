@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "net/url_text.h"
 #include "sync/fs/fs_helpers.h"
 #include "system/self_update.h"
 #include "system/self_update_testing.h"
@@ -48,7 +49,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 2 ? argv[2] : L"";
   if (mode == L"fail-second-move") nv::SelfUpdateSeamsForTests().moveFile = &FailSecondMove;
   if (mode == L"fail-start") nv::SelfUpdateSeamsForTests().startProcess = &FailStart;
-  const bool replaced = nv::SelfUpdate({nv::ToUtf8(argv[1])});
+  // The mirror is made into a list the way the launcher reads mirrors.txt.
+  const bool replaced = nv::SelfUpdate(nv::ParseMirrorList(nv::ToUtf8(argv[1])));
   std::printf("result=%d\ncommand=%s\n", replaced ? 1 : 0, commandLine.c_str());
   return 0;
 #endif

@@ -15,13 +15,6 @@ using test::FileExists;
 using test::TempFolder;
 using test::WriteTestFile;
 
-TEST(OwnExePath, IsThisTestExecutable) {
-  const std::wstring path = OwnExePath();
-  ASSERT_GT(path.size(), 17u);
-  EXPECT_TRUE(test::SameText(path.substr(path.size() - 17), L"\\system_tests.exe")) << path;
-  EXPECT_TRUE(FileExists(path));
-}
-
 TEST(KnownFolderPath, KnownAndUnknownFolders) {
   EXPECT_TRUE(test::FolderExists(KnownFolderPath(FOLDERID_CommonPrograms)));
   EXPECT_TRUE(test::FolderExists(KnownFolderPath(FOLDERID_PublicDesktop)));

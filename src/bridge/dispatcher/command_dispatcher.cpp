@@ -32,11 +32,6 @@ std::atomic<FolderPicker> folderPicker{nullptr};
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) { return text.starts_with(prefix); }
 
-bool IsExistingFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // ShellExecuteW answers above 32 when it opened the target.
 bool OpenInOwnProcess(const std::wstring& target) {
   const HINSTANCE result = ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -111,7 +106,7 @@ void SetOpenRoadsForTesting(RoadOpener desktopShell, RoadOpener ownProcess) {
 
 void OpenExternal(const std::wstring& target) {
   const OpenKind kind = ClassifyOpenTarget(target);
-  if (kind == OpenKind::kNothing || (kind == OpenKind::kFolder && !IsExistingFolder(target))) return;
+  if (kind == OpenKind::kNothing || (kind == OpenKind::kFolder && !IsFolder(target))) return;
   if (ExternalOpener opener = externalOpener.load()) {
     opener(target);
   } else {

@@ -5,6 +5,7 @@
 
 #include "shell/webview2/webview2_version.h"
 #include "sync/fs/fs_helpers.h"
+#include "sync/fs/registry_value.h"
 #include "sync/fs/unique_handle.h"
 
 namespace nv {
@@ -16,12 +17,14 @@ constexpr wchar_t kStableClientState[] =
 
 // The runtime DLL follows the architecture of this process, not of Windows.
 #if defined(__aarch64__) || defined(_M_ARM64)
-constexpr wchar_t kRuntimeDll[] = L"\\EBWebView\\arm64\\EmbeddedBrowserWebView.dll";
+constexpr wchar_t kRuntimeDll[] = L"EBWebView\\arm64\\EmbeddedBrowserWebView.dll";
 #elif defined(__x86_64__) || defined(_M_X64)
-constexpr wchar_t kRuntimeDll[] = L"\\EBWebView\\x64\\EmbeddedBrowserWebView.dll";
+constexpr wchar_t kRuntimeDll[] = L"EBWebView\\x64\\EmbeddedBrowserWebView.dll";
 #else
-constexpr wchar_t kRuntimeDll[] = L"\\EBWebView\\x86\\EmbeddedBrowserWebView.dll";
+constexpr wchar_t kRuntimeDll[] = L"EBWebView\\x86\\EmbeddedBrowserWebView.dll";
 #endif
+// Room for any runtime folder the updater writes there.
+constexpr std::size_t kMaxRuntimeFolderChars = MAX_PATH * 2 - 2;
 
 HRESULT ReturnVersion(const std::wstring& version, LPWSTR* versionInfo) {
   const std::size_t bytes = (version.size() + 1) * sizeof(wchar_t);
@@ -59,20 +62,13 @@ std::wstring FileProductVersion(const std::wstring& file) {
 
 // The stable runtime's version folder from its updater's registry entry.
 std::wstring InstalledRuntimeVersion(HKEY root, std::wstring* folderOut) {
-  UniqueRegKey key;
-  if (RegOpenKeyExW(root, kStableClientState, 0, KEY_READ | KEY_WOW64_32KEY, key.put()) != ERROR_SUCCESS)
-    return {};
-  wchar_t folder[MAX_PATH * 2] = {};
-  DWORD type = 0;
-  DWORD size = sizeof folder - sizeof(wchar_t);
-  if (RegQueryValueExW(key.get(), L"EBWebView", nullptr, &type, reinterpret_cast<BYTE*>(folder), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_SZ) {
+  std::wstring path;
+  if (!ReadRegistryString(root, kStableClientState, L"EBWebView", path,
+                          {.view = KEY_WOW64_32KEY, .maxChars = kMaxRuntimeFolderChars})) {
     return {};
   }
-  const std::wstring path = folder;
   const auto version = UsableRuntimeVersion(path);
-  if (!version || !IsRegularFile(path + kRuntimeDll)) return {};
+  if (!version || !IsRegularFile(JoinPath(path, kRuntimeDll))) return {};
   if (folderOut) *folderOut = path;
   return std::wstring(*version);
 }
@@ -107,7 +103,7 @@ HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFol
 
   const std::wstring fixedFolder = FixedRuntimeFolder(browserExecutableFolder);
   if (!fixedFolder.empty()) {
-    const std::wstring dll = fixedFolder + kRuntimeDll;
+    const std::wstring dll = JoinPath(fixedFolder, kRuntimeDll);
     if (!IsRegularFile(dll)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     const std::wstring version = FileProductVersion(dll);
     if (version.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
@@ -119,6 +115,12 @@ HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFol
   return ReturnVersion(version, versionInfo);
 }
 
+bool IsWebView2RuntimeAvailable() {
+  UniqueCoTaskMemString version;
+  return SUCCEEDED(GetAvailableCoreWebView2BrowserVersionString(nullptr, version.put())) && version &&
+         version.get()[0] != L'\0';
+}
+
 HRESULT CreateCoreWebView2EnvironmentWithOptions(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder, IUnknown* environmentOptions,
     wv2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
@@ -126,7 +128,7 @@ HRESULT CreateCoreWebView2EnvironmentWithOptions(
   const std::wstring fixedFolder = FixedRuntimeFolder(browserExecutableFolder);
   const std::wstring folder = fixedFolder.empty() ? InstalledRuntimeFolder(nullptr) : fixedFolder;
   if (folder.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  const std::wstring dll = folder + kRuntimeDll;
+  const std::wstring dll = JoinPath(folder, kRuntimeDll);
   if (!IsRegularFile(dll)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 
   HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

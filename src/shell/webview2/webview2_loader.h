@@ -15,6 +15,10 @@ namespace nv {
 HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
                                                      LPWSTR* versionInfo);
 
+// A runtime this loader can start is installed: the version query without a
+// browser folder succeeds with a non-empty version.
+bool IsWebView2RuntimeAvailable();
+
 // Loads the runtime's EmbeddedBrowserWebView.dll (EBWebView\x86 or \x64 by
 // this process's architecture) from the folder found by the same rules and
 // starts the asynchronous environment creation; the handler is called on this

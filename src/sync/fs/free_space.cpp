@@ -5,11 +5,8 @@ namespace nv {
 std::uint64_t FreeBytesForPath(std::wstring_view path) {
   // A folder that does not exist yet (a fresh install) is measured on its
   // nearest existing ancestor.
-  const std::optional<std::wstring> folder = NearestExistingFolder(path, [](const std::wstring& p) {
-    if (p.empty()) return false;
-    const DWORD attributes = GetFileAttributesW(LongPath(p).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  });
+  const std::optional<std::wstring> folder =
+      NearestExistingFolder(path, [](const std::wstring& p) { return !p.empty() && IsFolder(p); });
   if (!folder) return kUnknownFreeBytes;
   ULARGE_INTEGER available{};
   if (!GetDiskFreeSpaceExW(LongPath(*folder).c_str(), &available, nullptr, nullptr))
@@ -18,4 +15,3 @@ std::uint64_t FreeBytesForPath(std::wstring_view path) {
 }
 
 }  // namespace nv
-

@@ -1,27 +1,34 @@
 #include "sync/fs/fs_helpers.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace nv {
 
 namespace {
 
-constexpr int kOpenAttempts = 5;
-constexpr DWORD kOpenRetryPauseMs = 250;
-
-bool IsExistingFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+constexpr DWORD kPauseStepMs = 100;
+constexpr DWORD kOwnPathLimit = 32768;
 
 }  // namespace
+
+void PauseUnlessStopped(std::uint32_t ms, const std::atomic<bool>* stopFlag) {
+  if (!stopFlag) {
+    Sleep(ms);
+    return;
+  }
+  for (std::uint32_t slept = 0; slept < ms && !Stopped(stopFlag); slept += kPauseStepMs)
+    Sleep(std::min<DWORD>(kPauseStepMs, ms - slept));
+}
 
 bool CreateParentDirectories(std::wstring_view filePath) {
   const std::vector<std::wstring> folders = ParentFoldersToCreate(filePath);
   // Files mostly land in folders that exist already; when the innermost one
   // is there, so is every folder above it, and one query answers.
-  if (!folders.empty() && IsExistingFolder(folders.back())) return true;
+  if (!folders.empty() && IsFolder(folders.back())) return true;
   for (const std::wstring& folder : folders) {
     if (CreateDirectoryW(LongPath(folder).c_str(), nullptr)) continue;
-    if (GetLastError() != ERROR_ALREADY_EXISTS || !IsExistingFolder(folder)) return false;
+    if (GetLastError() != ERROR_ALREADY_EXISTS || !IsFolder(folder)) return false;
   }
   return true;
 }
@@ -29,17 +36,17 @@ bool CreateParentDirectories(std::wstring_view filePath) {
 HANDLE OpenFileRetrying(std::wstring_view path, DWORD access, DWORD share, DWORD disposition,
                         DWORD flagsAndAttributes) {
   const std::wstring longPath = LongPath(path);
-  for (int attempt = 1;; ++attempt) {
-    HANDLE file = CreateFileW(longPath.c_str(), access, share, nullptr, disposition,
-                              flagsAndAttributes, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return file;
-    const DWORD error = GetLastError();
-    if (!IsLockedError(error) || attempt == kOpenAttempts) {
-      SetLastError(error);
-      return INVALID_HANDLE_VALUE;
-    }
-    Sleep(kOpenRetryPauseMs);
-  }
+  HANDLE file = INVALID_HANDLE_VALUE;
+  DWORD error = ERROR_SUCCESS;
+  RetryWhileLocked(kSmallFileRetry, [&] {
+    file = CreateFileW(longPath.c_str(), access, share, nullptr, disposition, flagsAndAttributes, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return TryResult::kDone;
+    error = GetLastError();
+    return LockedOrFailed(error);
+  });
+  // The pauses may have overwritten the open's error.
+  if (file == INVALID_HANDLE_VALUE) SetLastError(error);
+  return file;
 }
 
 std::string ToUtf8(std::wstring_view text) {
@@ -64,13 +71,30 @@ std::wstring FromUtf8(std::string_view text) {
 }
 
 bool IsRegularFile(std::wstring_view path) {
-  const std::wstring copy(path);
-  const DWORD attributes = GetFileAttributesW(copy.c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsFolder(std::wstring_view path) {
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring OwnExePath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
+    if (length == 0) return {};
+    if (length < size) return std::wstring(buffer.data(), length);
+    // The path filled the buffer (it may be cut): double it, up to the limit.
+    if (size >= kOwnPathLimit) return {};
+    buffer.resize(static_cast<std::size_t>(size) * 2);
+  }
+}
+
 std::wstring JoinGamePath(std::wstring_view folder, std::string_view relativeUtf8) {
-  return JoinGamePathWide(folder, FromUtf8(relativeUtf8));
+  return JoinGamePath(folder, std::wstring_view(FromUtf8(relativeUtf8)));
 }
 
 bool CrossesReparsePoint(std::wstring_view folder, std::string_view relative) {

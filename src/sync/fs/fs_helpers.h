@@ -4,11 +4,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "sync/fs/path_text.h"
+#include "sync/fs/retry.h"
 
 namespace nv {
 
@@ -19,12 +22,31 @@ inline bool IsLockedError(DWORD error) {
          error == ERROR_ACCESS_DENIED;
 }
 
+// A failed attempt's answer for RetryWhileLocked: locked or failed for good.
+inline TryResult LockedOrFailed(DWORD error) {
+  return IsLockedError(error) ? TryResult::kLocked : TryResult::kFailed;
+}
+
+// Sleeps ms in 100 ms steps, ending early when the stop flag rises (at once
+// when it is already raised); without a flag, one plain sleep.
+void PauseUnlessStopped(std::uint32_t ms, const std::atomic<bool>* stopFlag);
+
+// RetryWhileLocked with the budget's real pauses, which a raised stop flag
+// cuts short.
+template <class Attempt>
+TryResult RetryWhileLocked(const RetryBudget& budget, Attempt&& attempt,
+                           const std::atomic<bool>* stopFlag = nullptr) {
+  return RetryWhileLocked(
+      budget.attempts, std::forward<Attempt>(attempt),
+      [&] { PauseUnlessStopped(budget.pauseMs, stopFlag); }, stopFlag);
+}
+
 // Every folder above the file exists afterwards ('/' or '\' separators).
 bool CreateParentDirectories(std::wstring_view filePath);
 
-// CreateFileW through LongPath; a file that is locked (errors 32, 33, 5) is
-// tried again after 250 ms, five attempts in all. INVALID_HANDLE_VALUE when
-// it cannot be opened; GetLastError tells why.
+// CreateFileW through LongPath; a file that is locked is tried again within
+// kSmallFileRetry. INVALID_HANDLE_VALUE when it cannot be opened;
+// GetLastError tells why.
 HANDLE OpenFileRetrying(std::wstring_view path, DWORD access, DWORD share, DWORD disposition,
                         DWORD flagsAndAttributes);
 
@@ -32,11 +54,13 @@ HANDLE OpenFileRetrying(std::wstring_view path, DWORD access, DWORD share, DWORD
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 
-// The path names an existing file that is not a folder (no LongPath).
+// The path names an existing file that is not a folder.
 bool IsRegularFile(std::wstring_view path);
+// The path names an existing folder.
+bool IsFolder(std::wstring_view path);
 
-// Joins a manifest path (UTF-8, '/' separators) onto the game folder.
-std::wstring JoinGamePath(std::wstring_view folder, std::string_view relativeUtf8);
+// The full path of the running executable, or empty.
+std::wstring OwnExePath();
 
 // True when a folder on the way from the game folder to relative (UTF-8, '/'
 // or '\' separators) is a reparse point: a junction or symbolic link. The

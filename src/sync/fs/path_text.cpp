@@ -16,7 +16,22 @@ std::wstring LongPath(std::wstring_view path) {
   return L"\\\\?\\" + std::wstring(path);
 }
 
-std::wstring JoinGamePathWide(std::wstring_view folder, std::wstring_view relative) {
+std::wstring NormalizeFolder(std::wstring_view path) {
+  std::wstring out(path);
+  for (wchar_t& c : out)
+    if (c == L'/') c = L'\\';
+  while (out.size() > 3 && out.back() == L'\\') out.pop_back();
+  return out;
+}
+
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
+  std::wstring out(folder);
+  if (!out.empty() && out.back() != L'\\') out += L'\\';
+  out += name;
+  return out;
+}
+
+std::wstring JoinGamePath(std::wstring_view folder, std::wstring_view relative) {
   while (!folder.empty() && IsSeparator(folder.back())) folder.remove_suffix(1);
   while (!relative.empty() && IsSeparator(relative.front())) relative.remove_prefix(1);
   std::wstring out(folder);
@@ -60,11 +75,7 @@ std::vector<std::wstring> ParentFoldersToCreate(std::wstring_view filePath) {
 
 std::optional<std::wstring> NearestExistingFolder(
     std::wstring_view input, const std::function<bool(const std::wstring&)>& isFolder) {
-  std::wstring path(input);
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-
+  std::wstring path = NormalizeFolder(input);
   while (!isFolder(path)) {
     if (path.empty()) return std::nullopt;
     const std::size_t lastSep = path.rfind(L'\\');

@@ -28,17 +28,22 @@ BCRYPT_ALG_HANDLE Sha256Provider() {
   return provider.get();
 }
 
-}  // namespace
+// The digest, or empty with the file call's error (0 when something else
+// failed: CNG, memory, the stop flag).
+struct FileDigest {
+  std::string hex;
+  DWORD error = ERROR_SUCCESS;
+};
 
-std::string Sha256OfFile(std::wstring_view path, std::atomic<std::int64_t>* progressCounter,
-                         const std::atomic<bool>* stopFlag) {
+FileDigest HashFile(std::wstring_view path, std::atomic<std::int64_t>* progressCounter,
+                    const std::atomic<bool>* stopFlag) {
   BCRYPT_ALG_HANDLE provider = Sha256Provider();
   if (!provider) return {};
 
   UniqueFile file(OpenFileRetrying(path, GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN));
-  if (!file) return {};
+  if (!file) return {{}, GetLastError()};
 
   DWORD bufferSize = kMaxBuffer;
   LARGE_INTEGER size{};
@@ -55,12 +60,22 @@ std::string Sha256OfFile(std::wstring_view path, std::atomic<std::int64_t>* prog
   for (;;) {
     if (Stopped(stopFlag)) return {};
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer.get(), bufferSize, &read, nullptr)) return {};
+    if (!ReadFile(file.get(), buffer.get(), bufferSize, &read, nullptr)) return {{}, GetLastError()};
     if (read == 0) break;
     if (!hash.Add(buffer.get(), read)) return {};
     if (progressCounter) progressCounter->fetch_add(read);
   }
-  return hash.Finish();
+  return {hash.Finish(), ERROR_SUCCESS};
+}
+
+}  // namespace
+
+std::string Sha256OfFile(std::wstring_view path, std::atomic<std::int64_t>* progressCounter,
+                         const std::atomic<bool>* stopFlag) {
+  FileDigest digest = HashFile(path, progressCounter, stopFlag);
+  // Set once the file is closed, so nothing after the failed call overwrites it.
+  SetLastError(digest.error);
+  return std::move(digest.hex);
 }
 
 bool Sha256Stream::Reset() {

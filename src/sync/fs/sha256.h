@@ -12,8 +12,9 @@
 
 namespace nv {
 
-// Empty on any failure, and when stopFlag is raised before the last read.
-// Every hashed byte is added to progressCounter (may be null, as stopFlag).
+// Empty on any failure, and when stopFlag is raised before the last read;
+// GetLastError then tells why when a file call failed (0 otherwise). Every
+// hashed byte is added to progressCounter (may be null, as stopFlag).
 std::string Sha256OfFile(std::wstring_view path, std::atomic<std::int64_t>* progressCounter,
                          const std::atomic<bool>* stopFlag);
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "sync/fs/folder_text.h"
+#include "sync/fs/atomic_file.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
 #include "system/game_client/data_ini.h"
@@ -12,8 +12,6 @@ namespace nv {
 namespace {
 
 constexpr DWORD kReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-
-bool IsMissingFile(const std::wstring& path) { return !IsRegularFile(LongPath(path)); }
 
 }  // namespace
 
@@ -27,7 +25,7 @@ void ApplyClientDataList(const std::wstring& folder) {
   const DataListPlan plan = PlanClientDataList(text, [&](std::string_view value) {
     // The archive is looked up as the list writes it, relative to the folder.
     const std::wstring name = FromUtf8(value);
-    return name.empty() || IsMissingFile(folder + L"\\" + name);
+    return name.empty() || !IsRegularFile(JoinPath(folder, name));
   });
 
   switch (plan.action) {
@@ -50,7 +48,7 @@ void ApplyClientDataList(const std::wstring& folder) {
 void RestoreFullClientDataList(std::wstring_view folder) {
   const std::wstring ini = JoinPath(folder, L"DATA.INI");
   const std::wstring full = ini + L".full";
-  if (IsRegularFile(LongPath(full)))
+  if (IsRegularFile(full))
     MoveFileExW(LongPath(full).c_str(), LongPath(ini).c_str(), kReplaceFlags);
 }
 
@@ -71,31 +69,6 @@ bool ReadSmallFile(std::wstring_view path, std::string& bytes) {
     return false;
   }
   bytes = std::move(buffer);
-  return true;
-}
-
-bool WriteFileReplacing(std::wstring_view path, std::string_view bytes) {
-  const std::wstring target(path);
-  const std::wstring tmp = target + L".tmp";
-  if (bytes.size() > MAXDWORD) return false;  // one WriteFile call
-  {
-    UniqueFile file(CreateFileW(LongPath(tmp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const bool wrote =
-        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size() && FlushFileBuffers(file.get());
-    if (!wrote) {
-      file.reset();
-      DeleteFileW(LongPath(tmp).c_str());
-      return false;
-    }
-  }
-  if (!MoveFileExW(LongPath(tmp).c_str(), LongPath(target).c_str(), kReplaceFlags)) {
-    DeleteFileW(LongPath(tmp).c_str());
-    return false;
-  }
   return true;
 }
 

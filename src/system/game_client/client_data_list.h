@@ -21,7 +21,4 @@ inline constexpr std::uint64_t kSmallFileLimit = 0xFFFFF;  // 1,048,575 bytes
 // The whole file, at most kSmallFileLimit bytes.
 bool ReadSmallFile(std::wstring_view path, std::string& bytes);
 
-// Written to path + ".tmp", flushed, then moved over path.
-bool WriteFileReplacing(std::wstring_view path, std::string_view bytes);
-
 }  // namespace nv

@@ -16,11 +16,6 @@ namespace {
 using test::TempFolder;
 using test::WriteTestFile;
 
-bool IsFolder(const std::wstring& path) {
-  const DWORD a = GetFileAttributesW(LongPath(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 TEST(CreateParentDirectories, CreatesEveryMissingFolder) {
   TempFolder temp;
   EXPECT_TRUE(CreateParentDirectories(temp / L"a\\b\\c.txt"));
@@ -53,6 +48,16 @@ TEST(CreateParentDirectories, PathsBeyondMaxPath) {
   EXPECT_TRUE(IsFolder(deep));
   UniqueFile handle(OpenFileRetrying(file, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
   EXPECT_TRUE(handle.valid());
+}
+
+// Every retried file operation (opens, moves, copies, deletes, the re-hash)
+// waits only for these three errors; any other one ends it at once.
+TEST(LockedOrFailed, OnlySharingLockAndAccessErrorsAreWorthAnotherTry) {
+  for (DWORD error : {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED})
+    EXPECT_EQ(LockedOrFailed(error), TryResult::kLocked) << error;
+  for (DWORD error : {ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ALREADY_EXISTS,
+                      ERROR_DISK_FULL, ERROR_WRITE_PROTECT})
+    EXPECT_EQ(LockedOrFailed(error), TryResult::kFailed) << error;
 }
 
 TEST(OpenFileRetrying, ALockedFileIsTriedForAboutASecond) {
@@ -114,6 +119,16 @@ TEST(IsRegularFile, FilesNotFolders) {
   EXPECT_TRUE(IsRegularFile(temp / L"f.txt"));
   EXPECT_FALSE(IsRegularFile(temp.path()));
   EXPECT_FALSE(IsRegularFile(temp / L"none.txt"));
+  EXPECT_TRUE(IsFolder(temp.path()));
+  EXPECT_FALSE(IsFolder(temp / L"f.txt"));
+  EXPECT_FALSE(IsFolder(temp / L"none"));
+}
+
+TEST(OwnExePath, IsThisTestExecutable) {
+  const std::wstring path = OwnExePath();
+  ASSERT_GT(path.size(), 15u);
+  EXPECT_EQ(AsciiLower(std::wstring_view(path).substr(path.size() - 15)), L"\\sync_tests.exe") << ToUtf8(path);
+  EXPECT_TRUE(IsRegularFile(path));
 }
 
 TEST(JoinGamePath, ConvertsUtf8AndSeparators) {

@@ -34,11 +34,20 @@ TEST(AsciiLower, OnlyAsciiLettersChange) {
 }
 
 TEST(JoinGamePath, SeparatorsOnBothSides) {
-  EXPECT_EQ(JoinGamePathWide(L"C:\\Games\\X\\", L"data/sub/a.grf"), L"C:\\Games\\X\\data\\sub\\a.grf");
-  EXPECT_EQ(JoinGamePathWide(L"C:\\Games\\X//\\", L"//\\a.grf"), L"C:\\Games\\X\\a.grf");
-  EXPECT_EQ(JoinGamePathWide(L"C:\\Games\\X", L""), L"C:\\Games\\X");
-  EXPECT_EQ(JoinGamePathWide(L"C:\\Games\\X\\", L"/\\/"), L"C:\\Games\\X");
-  EXPECT_EQ(JoinGamePathWide(L"\\\\srv\\share\\N", L"a b/c.txt"), L"\\\\srv\\share\\N\\a b\\c.txt");
+  EXPECT_EQ(JoinGamePath(L"C:\\Games\\X\\", L"data/sub/a.grf"), L"C:\\Games\\X\\data\\sub\\a.grf");
+  EXPECT_EQ(JoinGamePath(L"C:\\Games\\X//\\", L"//\\a.grf"), L"C:\\Games\\X\\a.grf");
+  EXPECT_EQ(JoinGamePath(L"C:\\Games\\X", L""), L"C:\\Games\\X");
+  EXPECT_EQ(JoinGamePath(L"C:\\Games\\X\\", L"/\\/"), L"C:\\Games\\X");
+  EXPECT_EQ(JoinGamePath(L"\\\\srv\\share\\N", L"a b/c.txt"), L"\\\\srv\\share\\N\\a b\\c.txt");
+}
+
+TEST(NormalizeFolderAndJoinPath, OneSeparatorBetweenFolderAndName) {
+  EXPECT_EQ(NormalizeFolder(L"C:/Games/Norvane//"), L"C:\\Games\\Norvane");
+  EXPECT_EQ(NormalizeFolder(L"C:\\\\"), L"C:\\");  // a drive root keeps its backslash
+  EXPECT_EQ(NormalizeFolder(L""), L"");
+  EXPECT_EQ(JoinPath(L"C:\\Games", L"norvane.exe"), L"C:\\Games\\norvane.exe");
+  EXPECT_EQ(JoinPath(L"C:\\", L"norvane.exe"), L"C:\\norvane.exe");
+  EXPECT_EQ(JoinPath(L"", L"norvane.exe"), L"norvane.exe");
 }
 
 TEST(ParentFoldersToCreate, DrivePaths) {

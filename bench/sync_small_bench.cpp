@@ -101,7 +101,7 @@ int Engine(const std::wstring& folder) {
   seams.downloadManifestEntry = &TimedDownload;
   nv::SyncRequest request;
   request.client = true;
-  request.busyState = "installing";
+  request.busyState = nv::Screen::kInstalling;
   std::string error;
   bool started = false;
   const double cpu = CpuSeconds();

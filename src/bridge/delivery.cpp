@@ -13,17 +13,18 @@ namespace nv {
 namespace {
 
 struct OutboxEntry {
-  std::string type;
+  MessageType type;
   std::string json;
-  std::string stateName;
+  std::optional<Screen> screen;
 };
 
 // Types whose last message describes the screen; replayed in this order.
-constexpr std::array<std::string_view, 7> kCacheableTypes = {
-    "state", "steps", "filelist", "repair", "deps", "news", "online"};
+constexpr std::array<MessageType, 7> kCacheableTypes = {
+    MessageType::kState, MessageType::kSteps, MessageType::kFileList, MessageType::kRepair,
+    MessageType::kDeps,  MessageType::kNews,  MessageType::kOnline};
 
-bool IsCacheable(std::string_view type) {
-  for (std::string_view t : kCacheableTypes)
+bool IsCacheable(MessageType type) {
+  for (MessageType t : kCacheableTypes)
     if (t == type) return true;
   return false;
 }
@@ -33,18 +34,18 @@ std::deque<OutboxEntry> outbox;  // guarded by outboxMutex
 std::atomic<OutboxWake> outboxWake{nullptr};
 
 // Window thread only.
-std::map<std::string, std::string, std::less<>> messageCache;
+std::map<MessageType, std::string> messageCache;
 std::vector<std::string> pendingMessages;
 bool pageReady = false;
-std::string currentScreen;
+std::optional<Screen> currentScreen;
 PageSink pageSink;
 
 }  // namespace
 
-void PostToPage(std::string type, std::string json, std::string stateName) {
+void PostToPage(MessageType type, std::string json, std::optional<Screen> screen) {
   {
     std::lock_guard<std::mutex> lock(outboxMutex);
-    outbox.push_back({std::move(type), std::move(json), std::move(stateName)});
+    outbox.push_back({type, std::move(json), screen});
   }
   // One wake per entry; a drain takes everything, so later wakes may find the
   // queue empty, which is harmless.
@@ -58,13 +59,13 @@ void DrainOutbox() {
     entries.swap(outbox);
   }
   for (OutboxEntry& entry : entries) {
-    if (entry.type == "state") {
-      currentScreen = entry.stateName;
+    if (entry.type == MessageType::kState) {
+      currentScreen = entry.screen;
       // The job cards of the previous job are no longer valid.
-      if (entry.stateName == "ready" || entry.stateName == "install") {
-        messageCache.erase("steps");
-        messageCache.erase("filelist");
-        messageCache.erase("repair");
+      if (entry.screen == Screen::kReady || entry.screen == Screen::kInstall) {
+        messageCache.erase(MessageType::kSteps);
+        messageCache.erase(MessageType::kFileList);
+        messageCache.erase(MessageType::kRepair);
       }
     }
     const bool cacheable = IsCacheable(entry.type);
@@ -83,7 +84,7 @@ void SendToPage(const std::string& json) {
 }
 
 void ReplayToPage() {
-  for (std::string_view type : kCacheableTypes) {
+  for (MessageType type : kCacheableTypes) {
     auto it = messageCache.find(type);
     if (it != messageCache.end()) SendToPage(it->second);
   }
@@ -95,16 +96,16 @@ void ReplayToPage() {
 
 bool IsPageReady() { return pageReady; }
 void SetPageReady(bool ready) { pageReady = ready; }
-const std::string& CurrentScreen() { return currentScreen; }
+std::optional<Screen> CurrentScreen() { return currentScreen; }
 
-std::optional<std::string> CachedMessage(std::string_view type) {
+std::optional<std::string> CachedMessage(MessageType type) {
   auto it = messageCache.find(type);
   if (it == messageCache.end()) return std::nullopt;
   return it->second;
 }
 
-void CacheMessage(std::string_view type, const std::string& json) {
-  messageCache[std::string(type)] = json;
+void CacheMessage(MessageType type, const std::string& json) {
+  messageCache[type] = json;
 }
 
 void SetPageSink(PageSink sink) { pageSink = std::move(sink); }
@@ -120,7 +121,7 @@ void ResetDelivery() {
   messageCache.clear();
   pendingMessages.clear();
   pageReady = false;
-  currentScreen.clear();
+  currentScreen.reset();
   ClearLastSentProgress();
 }
 

@@ -1,5 +1,6 @@
-// Builders of the native -> page messages. Member order is what the page
-// reads; strings go through JsonString, numbers through std::to_string.
+// Builders of the native -> page messages and the words of the page's
+// vocabulary. Member order is what the page reads; strings go through
+// JsonString, numbers through std::to_string.
 #include <cstdio>
 
 #include "bridge/nv_api.h"
@@ -10,11 +11,66 @@ namespace {
 
 std::string Int(std::int64_t value) { return std::to_string(value); }
 
+// '{' and the member "t": every message starts so.
+std::string Open(MessageType type) {
+  std::string json = "{\"t\":\"";
+  json += MessageTypeName(type);
+  json += '"';
+  return json;
+}
+
 }  // namespace
 
-std::string BuildStateJson(const StatusRecord& record, std::string_view stateName,
-                           std::string_view dirUtf8, std::int64_t freeBytes, StateFlags flags) {
-  std::string json = "{\"t\":\"state\",\"state\":" + JsonString(stateName);
+std::string_view ScreenName(Screen screen) {
+  switch (screen) {
+    case Screen::kInstall: return "install";
+    case Screen::kInstalling: return "installing";
+    case Screen::kReady: return "ready";
+    case Screen::kUpdating: return "updating";
+    case Screen::kRepair: return "repair";
+  }
+  return {};
+}
+
+std::string_view RowStateName(RowState state) {
+  switch (state) {
+    case RowState::kWait: return "wait";
+    case RowState::kNow: return "now";
+    case RowState::kDone: return "done";
+    case RowState::kFail: return "fail";
+  }
+  return {};
+}
+
+std::string_view PhaseName(Phase phase) {
+  switch (phase) {
+    case Phase::kFiles: return "files";
+    case Phase::kCheck: return "check";
+    case Phase::kDeps: return "deps";
+  }
+  return {};
+}
+
+std::string_view MessageTypeName(MessageType type) {
+  switch (type) {
+    case MessageType::kState: return "state";
+    case MessageType::kSteps: return "steps";
+    case MessageType::kFileList: return "filelist";
+    case MessageType::kRepair: return "repair";
+    case MessageType::kDeps: return "deps";
+    case MessageType::kNews: return "news";
+    case MessageType::kOnline: return "online";
+    case MessageType::kError: return "error";
+    case MessageType::kToast: return "toast";
+    case MessageType::kBrowse: return "browse";
+    case MessageType::kProgress: return "progress";
+  }
+  return {};
+}
+
+std::string BuildStateJson(const StatusRecord& record, Screen screen, std::string_view dirUtf8,
+                           std::int64_t freeBytes, StateFlags flags) {
+  std::string json = Open(MessageType::kState) + ",\"state\":" + JsonString(ScreenName(screen));
   json += ",\"version\":" + JsonString(record.contentVersion);
   json += ",\"dir\":" + JsonString(dirUtf8);
   json += ",\"hd\":";
@@ -33,26 +89,27 @@ std::string BuildStateJson(const StatusRecord& record, std::string_view stateNam
 }
 
 std::string BuildErrorJson(std::string_view text) {
-  return "{\"t\":\"error\",\"text\":" + JsonString(text) + "}";
+  return Open(MessageType::kError) + ",\"text\":" + JsonString(text) + "}";
 }
 
 std::string BuildToastJson(std::string_view text) {
-  return "{\"t\":\"toast\",\"text\":" + JsonString(text) + "}";
+  return Open(MessageType::kToast) + ",\"text\":" + JsonString(text) + "}";
 }
 
 std::string BuildStepsJson(const std::vector<StepItem>& steps) {
-  std::string json = "{\"t\":\"steps\",\"items\":[";
+  std::string json = Open(MessageType::kSteps) + ",\"items\":[";
   for (std::size_t i = 0; i < steps.size(); ++i) {
     if (i) json += ',';
-    // The state is always one of four fixed words and is written unescaped.
-    json += "{\"name\":" + JsonString(steps[i].name) + ",\"state\":\"" + steps[i].state + "\"}";
+    json += "{\"name\":" + JsonString(steps[i].name) + ",\"state\":\"";
+    json += RowStateName(steps[i].state);
+    json += "\"}";
   }
   json += "]}";
   return json;
 }
 
 std::string BuildDepsJson(const std::vector<PrerequisiteStatus>& items) {
-  std::string json = "{\"t\":\"deps\",\"items\":[";
+  std::string json = Open(MessageType::kDeps) + ",\"items\":[";
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i) json += ',';
     json += "{\"id\":" + JsonString(items[i].id) + ",\"name\":" + JsonString(items[i].name) +
@@ -63,24 +120,26 @@ std::string BuildDepsJson(const std::vector<PrerequisiteStatus>& items) {
 }
 
 std::string BuildBrowseJson(std::string_view dirUtf8, std::int64_t freeBytes) {
-  return "{\"t\":\"browse\",\"dir\":" + JsonString(dirUtf8) + ",\"freeBytes\":" + Int(freeBytes) +
-         "}";
+  return Open(MessageType::kBrowse) + ",\"dir\":" + JsonString(dirUtf8) +
+         ",\"freeBytes\":" + Int(freeBytes) + "}";
 }
 
 std::string BuildFileListJson(const std::vector<FileRow>& rows, std::int32_t activeRow,
                               std::int64_t activeDone) {
-  std::string json = "{\"t\":\"filelist\",\"items\":[";
+  std::string json = Open(MessageType::kFileList) + ",\"items\":[";
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const FileRow& row = rows[i];
     std::int64_t done = 0;
-    if (row.state == "done") {
+    if (row.state == RowState::kDone) {
       done = row.size;
     } else if (activeRow >= 0 && static_cast<std::size_t>(activeRow) == i) {
       done = activeDone < row.size ? activeDone : row.size;
     }
     if (i) json += ',';
     json += "{\"path\":" + JsonString(row.path) + ",\"size\":" + Int(row.size) +
-            ",\"done\":" + Int(done) + ",\"state\":\"" + row.state + "\"}";
+            ",\"done\":" + Int(done) + ",\"state\":\"";
+    json += RowStateName(row.state);
+    json += "\"}";
   }
   json += "]}";
   return json;
@@ -88,24 +147,23 @@ std::string BuildFileListJson(const std::vector<FileRow>& rows, std::int32_t act
 
 std::string BuildRepairJson(std::int32_t checked, std::int32_t broken, std::int32_t missing,
                             std::int32_t fixed) {
-  return "{\"t\":\"repair\",\"checked\":" + Int(checked) + ",\"broken\":" + Int(broken) +
-         ",\"missing\":" + Int(missing) + ",\"fixed\":" + Int(fixed) + "}";
+  return Open(MessageType::kRepair) + ",\"checked\":" + Int(checked) + ",\"broken\":" +
+         Int(broken) + ",\"missing\":" + Int(missing) + ",\"fixed\":" + Int(fixed) + "}";
 }
 
-ProgressValues ComputeProgress(std::string_view phase, std::string_view file,
-                               const CounterSample& s) {
+ProgressValues ComputeProgress(Phase phase, std::string_view file, const CounterSample& s) {
   ProgressValues v;
-  v.phase = std::string(phase);
+  v.phase = phase;
   v.file = std::string(file);
   v.fileDone = s.transferDone;
   v.fileTotal = s.transferTotal;
   v.filesDone = s.filesDone;
   v.filesTotal = s.filesTotal;
-  if (phase == "check") {
+  if (phase == Phase::kCheck) {
     v.done = s.checkedClient + s.checkedHd;
     v.total = s.setTotal;
     v.speed = 0;
-  } else if (phase == "deps") {
+  } else if (phase == Phase::kDeps) {
     v.done = s.transferDone;
     v.total = s.transferTotal;
     v.speed = s.transferSpeed;
@@ -127,9 +185,9 @@ ProgressValues ComputeProgress(std::string_view phase, std::string_view file,
 }
 
 std::string BuildProgressJson(const ProgressValues& v) {
-  return "{\"t\":\"progress\",\"phase\":" + JsonString(v.phase) + ",\"file\":" +
-         JsonString(v.file) + ",\"fileDone\":" + Int(v.fileDone) + ",\"fileTotal\":" +
-         Int(v.fileTotal) + ",\"done\":" + Int(v.done) + ",\"total\":" + Int(v.total) +
+  return Open(MessageType::kProgress) + ",\"phase\":" + JsonString(PhaseName(v.phase)) +
+         ",\"file\":" + JsonString(v.file) + ",\"fileDone\":" + Int(v.fileDone) +
+         ",\"fileTotal\":" + Int(v.fileTotal) + ",\"done\":" + Int(v.done) + ",\"total\":" + Int(v.total) +
          ",\"filesDone\":" + Int(v.filesDone) + ",\"filesTotal\":" + Int(v.filesTotal) +
          ",\"speed\":" + Int(v.speed) + ",\"eta\":" + Int(v.eta) + "}";
 }

@@ -24,14 +24,32 @@
 namespace nv {
 
 // ---------------------------------------------------------------------------
-// Fixed texts
+// Fixed values (the sentences the player reads are in bridge/player_texts.h)
 
 inline constexpr char kLauncherVersionText[] = "1.0.0";
 inline constexpr wchar_t kDefaultGameFolder[] = L"C:\\Games\\Norvane";
-inline constexpr char kInvalidFolderText[] =
-    "Please choose a valid folder (for example C:\\Games\\Norvane).";
-inline constexpr char kBusyText[] = "Please wait until the current task finishes.";
-inline constexpr char kWorkerThreadFailedText[] = "Could not start a worker thread.";
+
+// ---------------------------------------------------------------------------
+// The page's vocabulary: the words the page switches on. The rest of the
+// launcher passes these values; only the message builders write the words,
+// through the *Name functions, so a misspelt word cannot compile.
+
+// The screen a state message shows.
+enum class Screen { kInstall, kInstalling, kReady, kUpdating, kRepair };
+// A row of the file list or of the install steps.
+enum class RowState { kWait, kNow, kDone, kFail };
+// Which counters a progress message reports: the files of the content sets,
+// the check of the files on disk, or one runtime's download.
+enum class Phase { kFiles, kCheck, kDeps };
+// The member "t" of a message.
+enum class MessageType {
+  kState, kSteps, kFileList, kRepair, kDeps, kNews, kOnline, kError, kToast, kBrowse, kProgress
+};
+
+std::string_view ScreenName(Screen screen);
+std::string_view RowStateName(RowState state);
+std::string_view PhaseName(Phase phase);
+std::string_view MessageTypeName(MessageType type);
 
 // ---------------------------------------------------------------------------
 // JSON encoding
@@ -72,12 +90,12 @@ extern StatusRecord status;
 struct FileRow {
   std::string path;  // UTF-8, relative to the game folder, '/' separators
   std::int64_t size = 0;
-  std::string state;  // "wait", "now", "done" or "fail"
+  RowState state = RowState::kWait;
 };
 
 // Guarded by progressMutex; holders only copy or assign.
 struct ProgressRecord {
-  std::string phase = "files";  // "files", "check" or "deps"
+  Phase phase = Phase::kFiles;
   std::string currentFile;
   std::vector<FileRow> fileRows;
   std::int32_t activeRow = -1;
@@ -102,8 +120,8 @@ extern std::atomic<std::int32_t> filesDone;
 extern std::atomic<std::int32_t> filesTotal;
 
 struct StepItem {
-  std::string name;   // UTF-8
-  std::string state;  // "done", "now", "wait" or "fail"
+  std::string name;  // UTF-8
+  RowState state = RowState::kWait;
 };
 
 struct PrerequisiteStatus {
@@ -120,14 +138,14 @@ struct StateFlags {
   bool checking = false;  // "checking":1 only when set
 };
 // dirUtf8 is the folder already chosen for display (installDir, or the default).
-std::string BuildStateJson(const StatusRecord& record, std::string_view stateName,
+std::string BuildStateJson(const StatusRecord& record, Screen screen,
                            std::string_view dirUtf8, std::int64_t freeBytes, StateFlags flags);
 std::string BuildErrorJson(std::string_view text);
 std::string BuildToastJson(std::string_view text);
 std::string BuildStepsJson(const std::vector<StepItem>& steps);
 std::string BuildDepsJson(const std::vector<PrerequisiteStatus>& items);
 std::string BuildBrowseJson(std::string_view dirUtf8, std::int64_t freeBytes);
-// done per row: the size for "done" rows, activeDone capped at the size for
+// done per row: the size for done rows, activeDone capped at the size for
 // the active row, else 0. At most the rows given are written (the sync engine
 // keeps them at 300).
 std::string BuildFileListJson(const std::vector<FileRow>& rows, std::int32_t activeRow,
@@ -136,7 +154,7 @@ std::string BuildRepairJson(std::int32_t checked, std::int32_t broken, std::int3
                             std::int32_t fixed);
 
 struct ProgressValues {
-  std::string phase;
+  Phase phase = Phase::kFiles;
   std::string file;
   std::int64_t fileDone = 0;
   std::int64_t fileTotal = 0;
@@ -160,7 +178,7 @@ struct CounterSample {
   std::int32_t filesDone = 0;
   std::int32_t filesTotal = 0;
 };
-ProgressValues ComputeProgress(std::string_view phase, std::string_view file,
+ProgressValues ComputeProgress(Phase phase, std::string_view file,
                                const CounterSample& sample);
 std::string BuildProgressJson(const ProgressValues& values);
 
@@ -171,7 +189,8 @@ std::string FormatSize(std::int64_t bytes);
 // Delivery (window thread unless noted)
 
 // Any thread: queues a message for the window thread and wakes it.
-void PostToPage(std::string type, std::string json, std::string stateName = {});
+// A state message names its screen, which the window thread remembers.
+void PostToPage(MessageType type, std::string json, std::optional<Screen> screen = std::nullopt);
 // The WM_APP+1 handler: moves every queued message to the cache, the page or
 // the pending list.
 void DrainOutbox();
@@ -182,9 +201,9 @@ void ReplayToPage();
 
 bool IsPageReady();
 void SetPageReady(bool ready);
-// The screen of the last state message drained; empty at start.
-const std::string& CurrentScreen();
-std::optional<std::string> CachedMessage(std::string_view type);
+// The screen of the last state message drained; nothing at start.
+std::optional<Screen> CurrentScreen();
+std::optional<std::string> CachedMessage(MessageType type);
 
 // The web view host installs the sink that posts to the page (UTF-8 JSON in);
 // an empty sink means no web view exists.
@@ -199,7 +218,7 @@ void SetOutboxWake(OutboxWake wake);
 // ---------------------------------------------------------------------------
 // Reports (any thread unless noted)
 
-void ReportState(std::string_view stateName, bool paused, bool checking);
+void ReportState(Screen screen, bool paused, bool checking);
 // The free bytes on the folder's volume as the page reads them ("freeBytes"
 // of the state and browse messages): -1 when they cannot be measured.
 std::int64_t FreeBytesForPage(std::wstring_view folder);
@@ -207,9 +226,9 @@ void ReportError(std::string_view text);
 void Toast(std::string_view text);
 void ReportSteps(const std::vector<StepItem>& steps);
 void ReportPrerequisites(const std::vector<PrerequisiteStatus>& items);
-void SetPhase(std::string_view phase);
+void SetPhase(Phase phase);
 void SetCurrentFile(std::string_view text);
-void SetFileRowState(std::size_t index, std::string_view state);
+void SetFileRowState(std::size_t index, RowState state);
 
 // Window thread, timer 1 and job end: progress, filelist and repair messages,
 // each only when its text changed.

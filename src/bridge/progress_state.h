@@ -2,11 +2,12 @@
 #pragma once
 
 #include <string>
-#include <string_view>
+
+#include "bridge/nv_api.h"
 
 namespace nv {
 
 // Window thread: sets the cache entry the replay will send for type.
-void CacheMessage(std::string_view type, const std::string& json);
+void CacheMessage(MessageType type, const std::string& json);
 
 }  // namespace nv

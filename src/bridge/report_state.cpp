@@ -11,13 +11,13 @@ std::int64_t FreeBytesForPage(std::wstring_view folder) {
   return free == kUnknownFreeBytes ? -1 : ClampToInt64(free);
 }
 
-void ReportState(std::string_view stateName, bool paused, bool checking) {
+void ReportState(Screen screen, bool paused, bool checking) {
   const std::wstring folder = status.installDir.empty() ? std::wstring(kDefaultGameFolder)
                                                         : status.installDir;
-  PostToPage("state",
-             BuildStateJson(status, stateName, ToUtf8(folder), FreeBytesForPage(folder),
+  PostToPage(MessageType::kState,
+             BuildStateJson(status, screen, ToUtf8(folder), FreeBytesForPage(folder),
                             {paused, checking}),
-             std::string(stateName));
+             screen);
 }
 
 }  // namespace nv

@@ -25,21 +25,21 @@ std::string lastRepairJson;
 
 }  // namespace
 
-void ReportError(std::string_view text) { PostToPage("error", BuildErrorJson(text)); }
+void ReportError(std::string_view text) { PostToPage(MessageType::kError, BuildErrorJson(text)); }
 
-void Toast(std::string_view text) { PostToPage("toast", BuildToastJson(text)); }
+void Toast(std::string_view text) { PostToPage(MessageType::kToast, BuildToastJson(text)); }
 
 void ReportSteps(const std::vector<StepItem>& steps) {
-  PostToPage("steps", BuildStepsJson(steps));
+  PostToPage(MessageType::kSteps, BuildStepsJson(steps));
 }
 
 void ReportPrerequisites(const std::vector<PrerequisiteStatus>& items) {
-  PostToPage("deps", BuildDepsJson(items));
+  PostToPage(MessageType::kDeps, BuildDepsJson(items));
 }
 
-void SetPhase(std::string_view phase) {
+void SetPhase(Phase phase) {
   std::lock_guard<std::mutex> lock(progressMutex);
-  progressRecord.phase = std::string(phase);
+  progressRecord.phase = phase;
   progressRecord.currentFile.clear();
 }
 
@@ -48,10 +48,10 @@ void SetCurrentFile(std::string_view text) {
   progressRecord.currentFile = std::string(text);
 }
 
-void SetFileRowState(std::size_t index, std::string_view state) {
+void SetFileRowState(std::size_t index, RowState state) {
   std::lock_guard<std::mutex> lock(progressMutex);
-  if (index < progressRecord.fileRows.size()) progressRecord.fileRows[index].state = std::string(state);
-  progressRecord.activeRow = state == "now" ? static_cast<std::int32_t>(index) : -1;
+  if (index < progressRecord.fileRows.size()) progressRecord.fileRows[index].state = state;
+  progressRecord.activeRow = state == RowState::kNow ? static_cast<std::int32_t>(index) : -1;
 }
 
 void ClearLastSentProgress() {
@@ -78,7 +78,7 @@ void ResetProgressForJob() {
 void ProgressReport() {
   if (!IsPageReady() || !HasWebView()) return;
 
-  std::string phase;
+  Phase phase = Phase::kFiles;
   std::string file;
   std::string fileListJson;
   std::string repairJson;
@@ -115,12 +115,12 @@ void ProgressReport() {
   }
   if (!fileListJson.empty() && fileListJson != lastFileListJson) {
     SendToPage(fileListJson);
-    CacheMessage("filelist", fileListJson);
+    CacheMessage(MessageType::kFileList, fileListJson);
     lastFileListJson = std::move(fileListJson);
   }
   if (!repairJson.empty() && repairJson != lastRepairJson) {
     SendToPage(repairJson);
-    CacheMessage("repair", repairJson);
+    CacheMessage(MessageType::kRepair, repairJson);
     lastRepairJson = std::move(repairJson);
   }
 }

@@ -1,6 +1,7 @@
 // Job 2, the install, and the runtime installation it shares with repair.
 #include <windows.h>
 
+#include "bridge/player_texts.h"
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
 #include "prereq/prerequisites.h"
@@ -16,7 +17,7 @@ namespace nv {
 
 namespace {
 
-void SetStep(std::vector<StepItem>* steps, std::size_t index, const char* state) {
+void SetStep(std::vector<StepItem>* steps, std::size_t index, RowState state) {
   if (!steps || index >= steps->size()) return;
   (*steps)[index].state = state;
   ReportSteps(*steps);
@@ -41,8 +42,8 @@ void RunPrerequisiteSteps(std::vector<StepItem>* steps, std::size_t firstStepInd
     if (item.installed) continue;
     if (stopFlag.load()) return;
 
-    SetStep(steps, index, "now");
-    SetPhase("deps");
+    SetStep(steps, index, RowState::kNow);
+    SetPhase(Phase::kDeps);
     SetCurrentFile(item.name);
     jobTransfer.Reset();
     const std::string& name = item.name;
@@ -50,10 +51,10 @@ void RunPrerequisiteSteps(std::vector<StepItem>* steps, std::size_t firstStepInd
       SetCurrentFile(name + " - " + text);
     });
     if (stopFlag.load()) {
-      SetStep(steps, index, "wait");
+      SetStep(steps, index, RowState::kWait);
       return;
     }
-    SetStep(steps, index, ok ? "done" : "fail");
+    SetStep(steps, index, ok ? RowState::kDone : RowState::kFail);
     // A missing runtime does not stop the install.
     if (!ok) Toast(PrerequisiteFailedText(name));
   }
@@ -62,57 +63,55 @@ void RunPrerequisiteSteps(std::vector<StepItem>* steps, std::size_t firstStepInd
 
 void InstallJob(const JobArgument& argument) {
   const std::wstring& folder = argument.folder;
-  // 1.
   status.installDir = folder;
   status.hdEnabled = argument.hd;
-  ReportState("installing", false, false);
+  ReportState(Screen::kInstalling, false, false);
 
-  // 2. Nothing reaches the registry for a folder that cannot be written.
+  // Nothing reaches the registry for a folder that cannot be written.
   if (!CheckFolderWritable(folder)) {
     ReportError(FolderNotWritableText(ToUtf8(folder)));
-    ReportState("install", false, false);
+    ReportState(Screen::kInstall, false, false);
     return;
   }
 
-  // 3. A launcher restarted mid-install knows the choices.
+  // A launcher restarted mid-install knows the choices.
   WriteInstallDir(folder);
-  WriteLauncherFlag(L"Hd", argument.hd);
-  WriteLauncherFlag(L"Shortcut", argument.shortcut);
+  WriteLauncherFlag(kHdFlag, argument.hd);
+  WriteLauncherFlag(kShortcutFlag, argument.shortcut);
 
-  // 4-5. The runtimes, each on its row.
+  // The runtimes' rows come first; the game files and the shortcuts are the
+  // last two.
   std::vector<StepItem> steps = BuildInstallSteps(ListPrerequisites());
   const std::size_t gameFilesRow = steps.size() - 2;
   const std::size_t shortcutsRow = steps.size() - 1;
   ReportSteps(steps);
   RunPrerequisiteSteps(&steps, 0);
-  // 6.
   if (stopFlag.load()) {
     FinishStoppedJob(kJobInstall);
     return;
   }
 
-  // 7-8. The game files.
-  SetStep(&steps, gameFilesRow, "now");
+  SetStep(&steps, gameFilesRow, RowState::kNow);
   const GameSync sync =
-      SyncGame(kJobInstall, folder, {.client = true, .hd = argument.hd, .busyState = "installing"});
-  // 9.
+      SyncGame(kJobInstall, folder, {.client = true, .hd = argument.hd, .busyState = Screen::kInstalling});
   if (sync.result == kSyncStopped) return;
-  // 10. Resume runs the whole job again with the same choices.
+  // Resume runs the whole job again with the same choices.
   if (sync.result == kSyncFailed) {
-    SetStep(&steps, gameFilesRow, "fail");
-    ReportState("installing", true, false);
+    SetStep(&steps, gameFilesRow, RowState::kFail);
+    ReportState(Screen::kInstalling, true, false);
     ReportError(sync.errorText);
     return;
   }
 
-  // 11. Registration, then the game counts as installed either way.
-  steps[gameFilesRow].state = "done";
-  SetStep(&steps, shortcutsRow, "now");
+  // Registration, then the game counts as installed either way: without the
+  // shortcuts or the uninstall entry it still starts from the launcher.
+  steps[gameFilesRow].state = RowState::kDone;
+  SetStep(&steps, shortcutsRow, RowState::kNow);
   const bool registered = RegisterInstall(folder, argument.shortcut);
-  SetStep(&steps, shortcutsRow, registered ? "done" : "fail");
+  SetStep(&steps, shortcutsRow, registered ? RowState::kDone : RowState::kFail);
   if (!registered) Toast(kRegistrationFailedText);
-  WriteLauncherFlag(L"Installed", true);
-  ReportState("ready", false, false);
+  WriteLauncherFlag(kInstalledFlag, true);
+  ReportState(Screen::kReady, false, false);
   Toast(kInstalledText);
 }
 

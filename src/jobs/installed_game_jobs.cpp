@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "bridge/player_texts.h"
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
 #include "sync/file_state.h"
@@ -17,50 +18,50 @@
 namespace nv {
 
 void RepairJob() {
-  // 1-2.
   const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) {
     ReportError(kNotInstalledText);
     return;
   }
   status.installDir = folder;
-  status.hdEnabled = ReadLauncherFlag(L"Hd", false);
-  // 3-4. The page shows the repair card.
+  status.hdEnabled = ReadLauncherFlag(kHdFlag, false);
+  // From now on every progress tick also sends the repair card its counters.
   {
     std::lock_guard<std::mutex> lock(progressMutex);
     progressRecord.sendRepair = true;
   }
-  ReportState("repair", false, false);
+  ReportState(Screen::kRepair, false, false);
 
-  // 5-6. Missing runtimes first; each failure has its own toast.
+  // A missing runtime breaks the game as surely as a damaged file; each
+  // failure has its own toast.
   RunPrerequisiteSteps(nullptr, 0);
   if (stopFlag.load()) {
     FinishStoppedJob(kJobRepair);
     return;
   }
 
-  // 7. Every file is hashed: the file state is not trusted.
+  // Every file is hashed: the file state is not trusted.
   const GameSync sync = SyncGame(kJobRepair, folder,
                                  {.client = true,
                                   .hd = status.hdEnabled,
                                   .verifyAll = true,
-                                  .busyState = "repair",
+                                  .busyState = Screen::kRepair,
                                   .showFileList = true,
                                   .countRepairs = true});
   switch (sync.result) {
-    case kSyncStopped:  // 8.
+    case kSyncStopped:
       break;
-    case kSyncFailed:  // 9. Resume runs the repair again.
-      ReportState("repair", true, false);
+    case kSyncFailed:  // Resume runs the repair again.
+      ReportState(Screen::kRepair, true, false);
       ReportError(sync.errorText);
       break;
-    case kSyncDone: {  // 10.
+    case kSyncDone: {
       std::int32_t fixed = 0;
       {
         std::lock_guard<std::mutex> lock(progressMutex);
         fixed = progressRecord.repairFixed;
       }
-      ReportState("ready", false, false);
+      ReportState(Screen::kReady, false, false);
       Toast(RepairFinishedText(fixed));
       break;
     }
@@ -68,21 +69,20 @@ void RepairJob() {
 }
 
 void HdOnJob() {
-  // 1. Without a game only the choice is kept, for a later install or start.
-  WriteLauncherFlag(L"Hd", true);
+  // Without a game only the choice is kept, for a later install or start.
+  WriteLauncherFlag(kHdFlag, true);
   const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) return;
-  // 2.
   status.installDir = folder;
   status.hdEnabled = true;
 
-  // 3.
-  const GameSync sync = SyncGame(kJobHdOn, folder, {.hd = true, .busyState = "updating", .showFileList = true});
-  // 4. A cancel turns the switch off again (FinishStoppedJob).
+  const GameSync sync =
+      SyncGame(kJobHdOn, folder, {.hd = true, .busyState = Screen::kUpdating, .showFileList = true});
+  // A cancel turns the switch off again (FinishStoppedJob).
   if (sync.result == kSyncStopped) return;
-  // 5. After a failure the switch stays on: the next start tries again. The
+  // After a failure the switch stays on: the next start tries again. The
   // data list lists the archives once they are all there (after the job).
-  ReportState("ready", false, false);
+  ReportState(Screen::kReady, false, false);
   if (sync.result == kSyncDone) {
     Toast(kHdInstalledText);
   } else {
@@ -91,23 +91,23 @@ void HdOnJob() {
 }
 
 void HdOffJob() {
-  // 1-3.
-  WriteLauncherFlag(L"Hd", false);
+  // The choice is kept even without a game, for a later install or start.
+  WriteLauncherFlag(kHdFlag, false);
   status.hdEnabled = false;
   const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) return;
   status.installDir = folder;
 
-  // 4. The game holds the archives: nothing changes.
+  // The game holds the archives: nothing changes.
   if (IsGameRunning()) {
-    WriteLauncherFlag(L"Hd", true);
+    WriteLauncherFlag(kHdFlag, true);
     status.hdEnabled = true;
-    ReportState("ready", false, false);
+    ReportState(Screen::kReady, false, false);
     ReportError(kHdCloseGameText);
     return;
   }
 
-  // 5-6. The shipped data list back, the archives and their partial files gone.
+  // The shipped data list back, the archives and their partial files gone.
   RestoreFullClientDataList(folder);
   bool complete = true;
   for (std::string_view name : kHdArchiveNames) {
@@ -116,13 +116,12 @@ void HdOffJob() {
     DeleteFileW(LongPath(path + L".part").c_str());
   }
 
-  // 7. The next HD on hashes or downloads the archives anew.
+  // The next HD on hashes or downloads the archives anew.
   FileState state = LoadFileState(folder);
   RemoveFileStateEntries(state, [](const std::string& path) { return IsHdArchiveName(path); });
   SaveFileState(folder, state);
 
-  // 8-9.
-  ReportState("ready", false, false);
+  ReportState(Screen::kReady, false, false);
   if (complete) {
     Toast(kHdRemovedText);
   } else {

@@ -5,6 +5,7 @@
 
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
@@ -22,8 +23,6 @@ std::int32_t resumableJobId = 0;
 JobArgument resumableArgument;
 
 namespace {
-
-constexpr char kPausedToast[] = "Paused. Press Resume to continue where it stopped.";
 
 std::thread workerThread;  // window thread only
 UniqueKernelHandle jobDoneEvent;
@@ -98,7 +97,7 @@ namespace {
 
 void ReportUnexpectedError(const char* what) noexcept {
   try {
-    ReportError(what ? std::string("Unexpected error: ") + what : std::string("Unexpected error."));
+    ReportError(UnexpectedErrorText(what));
   } catch (...) {
   }
 }
@@ -134,32 +133,32 @@ void FinishStoppedJob(std::int32_t jobId) {
   if (reason == kStopQuit) return;  // the window is closing
 
   if (reason == kStopPause) {
-    const char* screen = jobId == kJobInstall ? "installing"
-                         : jobId == kJobRepair ? "repair"
-                                               : "updating";
+    const Screen screen = jobId == kJobInstall ? Screen::kInstalling
+                          : jobId == kJobRepair ? Screen::kRepair
+                                                : Screen::kUpdating;
     ReportState(screen, true, false);
-    Toast(kPausedToast);
+    Toast(kPausedText);
     return;
   }
 
   switch (jobId) {
     case kJobInstall:
       status.needBytes = InstallNeedBytes(status.clientBytes, status.hdBytes, status.hdEnabled);
-      ReportState("install", false, false);
+      ReportState(Screen::kInstall, false, false);
       break;
     case kJobRepair:
-      ReportState("ready", false, false);
-      Toast("Repair stopped.");
+      ReportState(Screen::kReady, false, false);
+      Toast(kRepairStoppedText);
       break;
     case kJobHdOn:
-      WriteLauncherFlag(L"Hd", false);
+      WriteLauncherFlag(kHdFlag, false);
       status.hdEnabled = false;
-      ReportState("ready", false, false);
-      Toast("4K HD pack download cancelled.");
+      ReportState(Screen::kReady, false, false);
+      Toast(kHdCancelledText);
       break;
     case kJobUpdateCheck:
       // A cancelled update waits on the paused screen for Resume.
-      ReportState("updating", true, false);
+      ReportState(Screen::kUpdating, true, false);
       break;
     default:
       break;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "bridge/main_window_handle.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
@@ -16,7 +17,7 @@
 namespace nv {
 
 void UpdateCheckJob() {
-  // 1-2. A newer launcher replaces this one before anything else happens.
+  // A newer launcher replaces this one before anything else happens.
   EnsureMirrors();
   if (SelfUpdate(Mirrors())) {
     stopReason.exchange(kStopQuit);
@@ -24,39 +25,43 @@ void UpdateCheckJob() {
     return;
   }
 
-  // 3. What this machine has.
   const std::wstring dir = InstalledGameFolder();
-  const bool hd = ReadLauncherFlag(L"Hd", false);
+  const bool hd = ReadLauncherFlag(kHdFlag, false);
 
-  // 5. Nothing installed: the install screen, with the folder known so far.
+  // Nothing installed, or an install cut short: the install screen, with the
+  // folder and the HD choice known so far.
   if (dir.empty()) {
     const std::wstring known = ReadInstallDir();
     PrepareInstallScreen(known.empty() ? std::wstring(kDefaultGameFolder) : known, hd);
     return;
   }
 
-  // 4. Installed: the ready screen while the game is brought up to date.
+  // Installed: the ready screen while the game is brought up to date, so the
+  // player sees the game at once and the updating screen only when files come.
   status.installDir = dir;
   status.hdEnabled = hd;
   status.contentVersion = LoadFileState(dir).version;
-  ReportState("ready", false, true);
+  ReportState(Screen::kReady, false, true);
 
-  const GameSync sync = SyncGame(
-      kJobUpdateCheck, dir, {.client = true, .hd = status.hdEnabled, .busyState = "updating", .showFileList = true});
+  const GameSync sync = SyncGame(kJobUpdateCheck, dir,
+                                 {.client = true,
+                                  .hd = status.hdEnabled,
+                                  .busyState = Screen::kUpdating,
+                                  .showFileList = true});
   switch (sync.result) {
     case kSyncDone:
-      ReportState("ready", false, false);
+      ReportState(Screen::kReady, false, false);
       break;
     case kSyncStopped:
       break;
     case kSyncFailed:
       if (sync.downloadStarted) {
-        ReportState("updating", true, false);
+        ReportState(Screen::kUpdating, true, false);
         ReportError(sync.errorText);
       } else {
         // No manifest or no space: the installed game stays playable.
-        ReportState("ready", false, false);
-        Toast(kCheckFailedPrefix + sync.errorText);
+        ReportState(Screen::kReady, false, false);
+        Toast(CheckFailedText(sync.errorText));
       }
       break;
   }
@@ -79,7 +84,7 @@ void PrepareInstallScreen(const std::wstring& folder, bool hd) {
   status.needBytes = InstallNeedBytes(status.clientBytes, status.hdBytes, hd);
 
   ReportPrerequisites(ListPrerequisites());
-  ReportState("install", false, false);
+  ReportState(Screen::kInstall, false, false);
   if (!clientOk) ReportError(kServerUnreachableText);
 }
 

@@ -8,7 +8,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
 
-std::string MakeTypedMessage(std::string_view text, std::string_view type) {
+std::string MakeTypedMessage(std::string_view text, MessageType type) {
   if (text.size() > 2 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::size_t first = 0;
   while (first < text.size() && IsBlank(text[first])) ++first;
@@ -26,14 +26,15 @@ std::string MakeTypedMessage(std::string_view text, std::string_view type) {
     }
   }
   std::string message;
-  message.reserve(inner.size() + type.size() + 10);
+  const std::string_view word = MessageTypeName(type);
+  message.reserve(inner.size() + word.size() + 10);
   message += '{';
   if (hasMembers) {
     message += inner;
     message += ',';
   }
   message += "\"t\":\"";
-  message += type;
+  message += word;
   message += "\"}";
   return message;
 }
@@ -44,17 +45,17 @@ void RunNewsLoop(const std::string& newsUrl, const std::string& onlineUrl,
   do {
     std::string body;
     if (!newsDelivered && calls.fetch(newsUrl, body)) {
-      const std::string news = MakeTypedMessage(body, "news");
+      const std::string news = MakeTypedMessage(body, MessageType::kNews);
       if (!news.empty()) {
-        calls.post("news", news);
+        calls.post(MessageType::kNews, news);
         newsDelivered = true;
       }
     }
     body.clear();
     std::string online;
-    if (calls.fetch(onlineUrl, body)) online = MakeTypedMessage(body, "online");
+    if (calls.fetch(onlineUrl, body)) online = MakeTypedMessage(body, MessageType::kOnline);
     if (online.empty()) online = kFallbackOnlineMessage;
-    calls.post("online", online);
+    calls.post(MessageType::kOnline, online);
   } while (calls.wait());
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "bridge/nv_api.h"
+
 namespace nv {
 
 // What the page receives whenever the player count cannot be had.
@@ -17,13 +19,13 @@ inline constexpr std::string_view kFallbackOnlineMessage =
 // surrounded by blanks) with a member "t" of the given type appended; empty
 // when the text is not an object. The members are not parsed: they reach the
 // page as the web site wrote them.
-std::string MakeTypedMessage(std::string_view text, std::string_view type);
+std::string MakeTypedMessage(std::string_view text, MessageType type);
 
 struct NewsLoopCalls {
   // GETs a document; false when it could not be had.
   std::function<bool(const std::string& url, std::string& body)> fetch;
-  // Hands a message of type "news" or "online" to the page.
-  std::function<void(const std::string& type, const std::string& json)> post;
+  // Hands a news or online message to the page.
+  std::function<void(MessageType type, const std::string& json)> post;
   // Waits out the poll period; false ends the loop (quit was asked for).
   std::function<bool()> wait;
 };

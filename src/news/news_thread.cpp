@@ -30,7 +30,7 @@ void NewsThreadMain() {
   const std::string site = config::kWebsiteUrl;
   NewsLoopCalls calls;
   calls.fetch = [](const std::string& url, std::string& body) { return FetchText(url, body); };
-  calls.post = [](const std::string& type, const std::string& json) { PostToPage(type, json); };
+  calls.post = [](MessageType type, const std::string& json) { PostToPage(type, json); };
   // Any result but a time-out (the event set, or no event to wait on) ends it.
   calls.wait = [] { return WaitForSingleObject(QuitEvent(), kNewsPollMs) == WAIT_TIMEOUT; };
   RunNewsLoop(site + "/patcher/news_api.php", site + "/patcher/online_api.php", calls);

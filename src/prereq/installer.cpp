@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "bridge/player_texts.h"
 #include "net/transfer.h"
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
@@ -68,7 +69,7 @@ bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::
   const std::uint32_t limit = furtherWaits.load();
   for (std::uint32_t i = 0; wait == WAIT_TIMEOUT && i < limit; ++i) {
     if (stop.load() && !toldFinishing) {
-      report("Finishing " + std::string(displayName) + " setup, please wait...");
+      report(FillText(kRuntimeFinishingText, {displayName}));
       toldFinishing = true;
     }
     wait = WaitForSingleObject(process.get(), kWaitStepMs);

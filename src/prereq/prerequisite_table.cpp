@@ -1,5 +1,6 @@
 #include "prereq/prerequisite_table.h"
 
+#include "bridge/player_texts.h"
 #include "nv_config.h"
 
 namespace nv {
@@ -16,19 +17,26 @@ constexpr std::uint32_t kVcNewerInstalled = 1638;
 constexpr std::uint32_t kRestartRequired = 3010;
 constexpr std::uint32_t kRestartStarted = 1641;
 
-std::string Name(const Prerequisite& row) { return row.name; }
+// A sentence about the runtime, with a Windows or installer code when it has one.
+std::string WithName(const char* pattern, const Prerequisite& row) {
+  return FillText(pattern, {row.name});
+}
+
+std::string WithName(const char* pattern, const Prerequisite& row, std::uint32_t code) {
+  return FillText(pattern, {row.name, std::to_string(code)});
+}
 
 }  // namespace
 
 const std::vector<Prerequisite>& PrerequisiteTable() {
   static const std::vector<Prerequisite> table = {
-      {"vcredist", "Visual C++ 2015-2022 Runtime (x86)", "/vs/17/release/vc_redist.x86.exe",
-       L"vc_redist.x86.exe", L"/install /quiet /norestart"},
-      {"directx", "DirectX 9.0c Runtime",
+      {"vcredist", kVcRedistName, "/vs/17/release/vc_redist.x86.exe", L"vc_redist.x86.exe",
+       L"/install /quiet /norestart"},
+      {"directx", kDirectXName,
        "/download/1/7/1/1718CCC4-6315-4D8E-9543-8E28A4E18C4C/dxwebsetup.exe", L"dxwebsetup.exe",
        L"/Q"},
-      {"webview2", "Microsoft Edge WebView2 Runtime", "/fwlink/p/?LinkId=2124703",
-       L"MicrosoftEdgeWebview2Setup.exe", L"/silent /install"},
+      {"webview2", kWebView2Name, "/fwlink/p/?LinkId=2124703", L"MicrosoftEdgeWebview2Setup.exe",
+       L"/silent /install"},
   };
   return table;
 }
@@ -54,47 +62,41 @@ bool InstallerSucceeded(std::string_view id, bool presentNow, std::uint32_t exit
 }
 
 std::string UnknownComponentSentence(std::string_view id) {
-  return "Unknown component: " + std::string(id);
+  return FillText(kUnknownComponentText, {id});
 }
 
-std::string DownloadingSentence(const Prerequisite& row) { return "Downloading " + Name(row) + "..."; }
+std::string DownloadingSentence(const Prerequisite& row) { return WithName(kRuntimeDownloadingText, row); }
 
 std::string DownloadFailedSentence(const Prerequisite& row) {
-  return "Could not download " + Name(row) + ". Check your internet connection.";
+  return WithName(kRuntimeDownloadFailedText, row);
 }
 
-std::string DamagedDownloadSentence(const Prerequisite& row) {
-  return "The " + Name(row) + " download is damaged. Please try again.";
-}
+std::string DamagedDownloadSentence(const Prerequisite& row) { return WithName(kRuntimeDamagedText, row); }
 
-std::string InstallingSentence(const Prerequisite& row) { return "Installing " + Name(row) + "..."; }
+std::string InstallingSentence(const Prerequisite& row) { return WithName(kRuntimeInstallingText, row); }
 
-std::string FinishingSentence(const Prerequisite& row) {
-  return "Finishing " + Name(row) + " setup, please wait...";
-}
+std::string FinishingSentence(const Prerequisite& row) { return WithName(kRuntimeFinishingText, row); }
 
 std::string StartFailedSentence(const Prerequisite& row, std::uint32_t startError) {
   if (startError == kErrorVirusInfected || startError == kErrorVirusDeleted ||
       startError == kErrorAccessDenied || startError == kErrorFileNotFound) {
-    return "Your antivirus blocked the " + Name(row) + " installer. Allow it and try again.";
+    return WithName(kRuntimeBlockedText, row);
   }
-  return "Could not start the " + Name(row) + " installer (error " + std::to_string(startError) + ").";
+  return WithName(kRuntimeStartFailedText, row, startError);
 }
 
 std::string InstalledSentence(const Prerequisite& row, std::uint32_t exitCode) {
   if (std::string_view(row.id) == "vcredist" &&
       (exitCode == kRestartRequired || exitCode == kRestartStarted)) {
-    return Name(row) + " installed (Windows asks for a restart later).";
+    return WithName(kRuntimeInstalledRestartText, row);
   }
-  return Name(row) + " installed.";
+  return WithName(kRuntimeInstalledText, row);
 }
 
 std::string SetupFailedSentence(const Prerequisite& row, std::uint32_t exitCode) {
-  if (exitCode == kInstallerGaveUp)
-    return "The " + Name(row) + " installer did not finish. Please restart your PC and try again.";
-  if (exitCode == kErrorInstallAlreadyRunning)
-    return "Another installation is running in Windows. Wait for it to finish, then try again.";
-  return Name(row) + " setup failed (code " + std::to_string(exitCode) + ").";
+  if (exitCode == kInstallerGaveUp) return WithName(kRuntimeGaveUpText, row);
+  if (exitCode == kErrorInstallAlreadyRunning) return kOtherSetupRunningText;
+  return WithName(kRuntimeSetupFailedText, row, exitCode);
 }
 
 }  // namespace nv

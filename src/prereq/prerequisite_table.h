@@ -1,6 +1,6 @@
-// The three Microsoft runtimes the game and the launcher need, and the words
-// the launcher uses about installing them. No Windows header: the decisions
-// are tested on Linux too.
+// The three Microsoft runtimes the game and the launcher need, and which of
+// the launcher's sentences (bridge/player_texts.h) an installation's outcome
+// gets. No Windows header: the decisions are tested on Linux too.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@ namespace nv {
 
 struct Prerequisite {
   const char* id;           // "vcredist", "directx", "webview2"
-  const char* name;         // display name
+  const char* name;         // display name, from the player's texts
   const char* linkPath;     // path and query below the configured Microsoft host
   const wchar_t* fileName;  // installer file name in the download folder
   const wchar_t* arguments;

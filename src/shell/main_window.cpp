@@ -6,6 +6,7 @@
 
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "jobs/job_engine.h"
 #include "shell/message_box.h"
 #include "shell/shell_messages.h"

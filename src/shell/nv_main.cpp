@@ -10,6 +10,7 @@
 
 #include "bridge/dispatcher/command_dispatcher.h"
 #include "bridge/main_window_handle.h"
+#include "bridge/player_texts.h"
 #include "jobs/job_engine.h"
 #include "news/news_thread.h"
 #include "nv_config.h"

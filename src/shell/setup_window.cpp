@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "prereq/prerequisites.h"
 #include "shell/shell_rules.h"
@@ -25,7 +26,7 @@ struct SetupState {
   TransferProgress transfer;
   std::atomic<bool> cancel{false};
   std::mutex statusMutex;
-  std::wstring status = L"Preparing...";
+  std::wstring status = kSetupPreparingText;
   bool succeeded = false;
 };
 SetupState* setup = nullptr;

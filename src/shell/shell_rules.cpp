@@ -1,8 +1,8 @@
 #include "shell/shell_rules.h"
 
 #include <algorithm>
-#include <cwchar>
 
+#include "bridge/player_texts.h"
 #include "sync/fs/ascii_text.h"
 
 namespace nv {
@@ -70,13 +70,6 @@ std::optional<PageResource> ResourceForUri(std::wstring_view uri) {
 
 std::wstring ResourceHeaders(const PageResource& resource) {
   return std::wstring(L"Content-Type: ") + resource.contentType + L"\r\nCache-Control: no-store";
-}
-
-std::wstring WebViewFailedText(std::uint32_t hresult) {
-  wchar_t code[16] = {};
-  std::swprintf(code, 16, L"0x%08X", static_cast<unsigned>(hresult));
-  return std::wstring(L"The launcher window could not start (Microsoft Edge WebView2, error ") + code +
-         L").\n\nInstall or repair the Microsoft Edge WebView2 Runtime now?";
 }
 
 std::wstring SetupWindowText(std::wstring_view status, std::int64_t done, std::int64_t total) {

@@ -23,17 +23,6 @@ inline constexpr wchar_t kMainWindowClass[] = L"NorvaneLauncher";
 inline constexpr wchar_t kSetupWindowClass[] = L"NorvaneSetup";
 inline constexpr wchar_t kInstanceMutexName[] = L"Local\\NorvaneLauncher";
 
-inline constexpr wchar_t kRuntimeQuestionText[] =
-    L"Norvane needs the Microsoft Edge WebView2 Runtime (a free Microsoft component).\n\n"
-    L"Download and install it now?";
-inline constexpr wchar_t kRuntimeFailedText[] =
-    L"The WebView2 Runtime could not be installed automatically.\n\nOpen Microsoft's download page?";
-inline constexpr wchar_t kCloseDuringDownloadText[] =
-    L"A download is running. Close the launcher anyway?\n\n"
-    L"It continues where it stopped the next time you open it.";
-inline constexpr wchar_t kSetupHeadline[] =
-    L"Installing Microsoft Edge WebView2 Runtime (needed by the launcher)...\n\n";
-
 // True when an argument after the program name (args[0]) equals name,
 // ignoring ASCII case.
 bool HasSwitchIn(const std::vector<std::wstring>& args, std::wstring_view name);
@@ -83,12 +72,8 @@ std::optional<PageResource> ResourceForUri(std::wstring_view uri);
 // "Content-Type: <type>\r\nCache-Control: no-store"
 std::wstring ResourceHeaders(const PageResource& resource);
 
-// The runtime question after the web view failed, with the HRESULT as eight
-// upper-case hex digits.
-std::wstring WebViewFailedText(std::uint32_t hresult);
-
-// The setup window's text: headline, status and, with a known total, the
-// whole percentage.
+// The setup window's text: headline (kSetupHeadline), status and, with a
+// known total, the whole percentage.
 std::wstring SetupWindowText(std::wstring_view status, std::int64_t done, std::int64_t total);
 
 }  // namespace nv

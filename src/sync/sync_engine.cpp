@@ -7,6 +7,7 @@
 
 #include <mutex>
 
+#include "bridge/player_texts.h"
 #include "net/http_client.h"
 #include "net/transfer.h"
 #include "net/url_text.h"
@@ -105,7 +106,7 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
 
   {
     std::lock_guard<std::mutex> lock(progressMutex);
-    progressRecord.phase = "files";
+    progressRecord.phase = Phase::kFiles;
     progressRecord.currentFile.clear();
     progressRecord.fileRows.clear();
     progressRecord.activeRow = -1;
@@ -115,7 +116,7 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
       progressRecord.fileRows.reserve(rows);
       for (std::size_t i = 0; i < rows; ++i)
         progressRecord.fileRows.push_back(
-            {items[i].path, static_cast<std::int64_t>(items[i].size), "wait"});
+            {items[i].path, static_cast<std::int64_t>(items[i].size), RowState::kWait});
     }
   }
   setBytesDone = 0;
@@ -129,7 +130,7 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
     if (Stopped(stopFlag)) return kSyncStopped;
     const DownloadItem& item = items[i];
     SetCurrentFile(item.path);
-    SetFileRowState(i, "now");
+    SetFileRowState(i, RowState::kNow);
     jobTransfer.Reset();
     jobTransfer.bytes_total = static_cast<std::int64_t>(item.size);
 
@@ -143,21 +144,21 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
     }
     if (Stopped(stopFlag)) {
       // The partial file stays for the next start; the row waits again.
-      SetFileRowState(i, "wait");
+      SetFileRowState(i, RowState::kWait);
       return kSyncStopped;
     }
     if (ok) {
       if (verified) RecordVerified(*verified, target, item);
       setBytesDone += static_cast<std::int64_t>(item.size);
       filesDone += 1;
-      SetFileRowState(i, "done");
+      SetFileRowState(i, RowState::kDone);
       consecutive = 0;
       if (countFixed) {
         std::lock_guard<std::mutex> lock(progressMutex);
         progressRecord.repairFixed += 1;
       }
     } else {
-      SetFileRowState(i, "fail");
+      SetFileRowState(i, RowState::kFail);
       ++failures;
       // Three in a row usually means the server or the disk is gone: do not
       // try every mirror for every remaining file.
@@ -193,7 +194,7 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
   downloadStarted = false;
   const std::atomic<bool>* stopFlag = request.stopFlag;
   EnsureMirrors();
-  SetPhase("check");
+  SetPhase(Phase::kCheck);
 
   ContentManifest client;
   ContentManifest hd;
@@ -252,7 +253,7 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
 
     // Confirm: the new files were recorded as they were verified; what changed
     // or went away since is hashed or found missing here.
-    SetPhase("check");
+    SetPhase(Phase::kCheck);
     setBytesTotal = status.needBytes;
     checkedBytesClient = 0;
     checkedBytesHd = 0;

@@ -19,7 +19,7 @@ struct SyncRequest {
   bool client = false;      // client/manifest.txt
   bool hd = false;          // hd/manifest.txt
   bool verifyAll = false;   // hash every file in the first scan (repair)
-  std::string busyState;    // screen while files download: "updating", "installing", "repair"
+  Screen busyState = Screen::kUpdating;  // the screen while files download
   bool showFileList = false;
   bool countRepairs = false;
   // Raised to pause, cancel or quit; nullptr: nothing stops the sync.
@@ -40,25 +40,14 @@ enum SyncResult : std::int32_t {
   kSyncFailed = 2,   // errorText says why
 };
 
-inline constexpr char kServerUnreachableText[] =
-    "Can't reach the update server. Check your internet connection and try again.";
-inline constexpr char kFilesInUseText[] = "Some files are in use. Close the game, then try again.";
-inline constexpr char kDownloadFailedText[] =
-    "Some files could not be downloaded. Check your internet connection (and that your "
-    "antivirus is not blocking the launcher), then try again.";
-inline constexpr char kStateNotSavedText[] =
-    "Could not save the launcher's file list (disk full?). The next start checks the files "
-    "again.";
 // Free space kept on top of the download, not shown in the message.
 inline constexpr std::uint64_t kDiskMargin = 64ull * 1024 * 1024;
 inline constexpr std::size_t kMaxFileRows = 300;
 inline constexpr int kMaxConsecutiveFailures = 3;
 
-// "Not enough disk space: the download needs ..." when needed plus the margin
-// does not fit in freeBytes; nothing when it fits or freeBytes is unknown.
+// The not-enough-space error when needed plus the margin does not fit in
+// freeBytes; nothing when it fits or freeBytes is unknown.
 std::string DiskSpaceErrorText(std::uint64_t needed, std::uint64_t freeBytes);
-// count + " file(s) were changed or removed right after downloading - ...".
-std::string ChangedAfterDownloadText(std::size_t count);
 
 // The process-wide mirror list (the transfers' mirrorList): filled by
 // EnsureMirrors, then only read.

@@ -1,7 +1,8 @@
-// The sync engine's texts built around numbers: pure, so they are checked on
-// every flavour.
+// The sync engine's decision on free space: pure, so it is checked on every
+// flavour.
 #include <string>
 
+#include "bridge/player_texts.h"
 #include "sync/sync_engine.h"
 
 namespace nv {
@@ -16,14 +17,7 @@ std::string DiskSpaceErrorText(std::uint64_t needed, std::uint64_t freeBytes) {
                           ? INT64_MAX
                           : static_cast<std::int64_t>(bytes));
   };
-  return "Not enough disk space: the download needs " + shown(needed) + ", the drive has " +
-         shown(freeBytes) + " free. Free some space or pick another folder.";
-}
-
-std::string ChangedAfterDownloadText(std::size_t count) {
-  return std::to_string(count) +
-         " file(s) were changed or removed right after downloading - usually an antivirus. Add "
-         "the game folder as an exception, then use Repair.";
+  return FillText(kNotEnoughDiskSpaceText, {shown(needed), shown(freeBytes)});
 }
 
 }  // namespace nv

@@ -7,6 +7,7 @@
 
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"

@@ -8,11 +8,6 @@ namespace nv {
 // The fixed switch the game client expects from its launcher.
 inline constexpr wchar_t kGameStartArgument[] = L"-4tqz7";
 
-inline constexpr char kGameMissingText[] =
-    "norvane.exe is missing (an antivirus may have removed it). Use Repair.";
-inline constexpr char kGameStartFailedText[] =
-    "The game could not be started. If your antivirus blocked norvane.exe, allow it or use Repair.";
-
 // Job 6: data list matched, game started, the window told to minimise.
 void StartGameJob();
 

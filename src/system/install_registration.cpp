@@ -79,7 +79,7 @@ bool IsInstalled(std::wstring_view folder) {
 
 std::wstring InstalledGameFolder() {
   std::wstring folder = ReadInstallDir();
-  if (!IsInstalled(folder) || !ReadLauncherFlag(L"Installed", false)) return {};
+  if (!IsInstalled(folder) || !ReadLauncherFlag(kInstalledFlag, false)) return {};
   return folder;
 }
 
@@ -89,7 +89,7 @@ bool RegisterInstall(std::wstring_view folderText, bool desktopShortcut) {
   bool ok = true;
 
   WriteInstallDir(folder);
-  WriteLauncherFlag(L"Shortcut", desktopShortcut);
+  WriteLauncherFlag(kShortcutFlag, desktopShortcut);
 
   const std::wstring copy = JoinPath(folder, kLauncherCopyName);
   if (!PlaceLauncherCopy(copy)) ok = false;

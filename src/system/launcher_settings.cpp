@@ -23,7 +23,7 @@ UniqueRegKey CreateSettingsKey() {
 
 std::wstring ReadInstallDir() {
   std::wstring folder;
-  if (!ReadRegistryString(HKEY_CURRENT_USER, kLauncherSettingsKey, L"InstallDir", folder)) return {};
+  if (!ReadRegistryString(HKEY_CURRENT_USER, kLauncherSettingsKey, kInstallDirValue, folder)) return {};
   return NormalizeFolder(folder);
 }
 
@@ -31,7 +31,7 @@ void WriteInstallDir(std::wstring_view folder) {
   UniqueRegKey key = CreateSettingsKey();
   if (!key) return;
   const std::wstring value = NormalizeFolder(folder);
-  RegSetValueExW(key.get(), L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  RegSetValueExW(key.get(), kInstallDirValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 

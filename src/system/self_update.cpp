@@ -80,26 +80,28 @@ void RemoveSelfUpdateLeftovers() {
 }
 
 bool SelfUpdate(const std::vector<std::string>& mirrors) {
-  // 1-2. The running executable, and what an earlier update left beside it.
+  // What an earlier update left beside the running executable goes, whatever
+  // this run decides.
   const std::wstring self = OwnExePath();
   if (self.empty()) return false;
   RemoveSelfUpdateLeftovers();
 
-  // 3. The player asked to keep this build.
+  // The player asked to keep this build.
   if (std::wstring_view(GetCommandLineW()).find(L"--no-self-update") != std::wstring_view::npos)
     return false;
 
-  // 4-5. The offered build and where to fetch it.
+  // The mirror whose manifest offered the build is asked for it first: it is
+  // the one known to hold it.
   LauncherEntry entry;
   std::string answeringBase;
   if (!FindOfferedLauncher(mirrors, entry, answeringBase)) return false;
   const std::vector<std::string> order = DownloadOrder(mirrors, answeringBase);
 
-  // 6. Up to date when the running file has the offered hash.
+  // Up to date when the running file has the offered hash.
   const std::string ownHash = Sha256OfFile(self, nullptr, nullptr);
   if (ownHash.empty() || ownHash == entry.sha256) return false;
 
-  // 7. The new build beside the running one, verified; its own progress and a
+  // The new build beside the running one, verified; its own progress and a
   // stop flag nothing raises, so pause and quit do not cut it short.
   const std::wstring fresh = self + L".new";
   const std::wstring old = self + L".old";
@@ -111,18 +113,18 @@ bool SelfUpdate(const std::vector<std::string>& mirrors) {
     return false;
   }
 
-  // 8. Windows lets a running executable be moved aside.
+  // Windows lets a running executable be moved aside.
   if (!Move(self, old)) {
     DeleteQuietly(fresh);
     return false;
   }
-  // 9. The new build takes the name; on failure the running one gets it back.
+  // The new build takes the name; on failure the running one gets it back.
   if (!Move(fresh, self)) {
     MoveBack(old, self);
     DeleteQuietly(fresh);
     return false;
   }
-  // 10-11. Started: this process closes. Not started: the moves are undone.
+  // Started: this process closes. Not started: the moves are undone.
   if (StartWithOwnCommandLine(self)) return true;
   if (Move(self, fresh) && MoveBack(old, self)) DeleteQuietly(fresh);
   return false;

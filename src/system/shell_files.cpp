@@ -2,6 +2,7 @@
 
 #include <shobjidl.h>
 
+#include "bridge/player_texts.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
 

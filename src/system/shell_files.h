@@ -17,7 +17,6 @@ inline constexpr wchar_t kLauncherCopyName[] = L"Norvane-Launcher.exe";
 inline constexpr wchar_t kGameIconName[] = L"norvane.ico";
 inline constexpr wchar_t kShortcutName[] = L"Norvane.lnk";
 inline constexpr const wchar_t* kStartMenuFolderName = kProductName;
-inline constexpr wchar_t kShortcutDescription[] = L"Norvane - launcher, updates and PLAY";
 
 // The known folder, or empty.
 std::wstring KnownFolderPath(REFKNOWNFOLDERID folderId);

@@ -9,6 +9,7 @@
 
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "sync/file_state.h"
 #include "sync/fs/fs_helpers.h"

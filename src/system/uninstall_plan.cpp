@@ -91,9 +91,4 @@ std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstr
   return line;
 }
 
-std::wstring UninstallConfirmText(std::wstring_view folder) {
-  return L"Uninstall Norvane from\n" + std::wstring(folder) +
-         L" ?\n\nThe game files are removed. Your screenshots are kept.";
-}
-
 }  // namespace nv

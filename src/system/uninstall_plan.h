@@ -1,6 +1,7 @@
 // The decisions of uninstall that need no Windows call: which recorded paths
 // may be touched, which folders to remove in what order, the deferred
-// self-delete command line and the texts the user sees.
+// self-delete command line and the message boxes' caption (their texts are
+// in bridge/player_texts.h).
 #pragma once
 
 #include <set>
@@ -35,19 +36,5 @@ std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstr
                                         std::wstring_view folder);
 
 inline constexpr const wchar_t* kMessageCaption = kProductName;
-inline constexpr wchar_t kGameRunningRetryText[] =
-    L"Norvane is running. Close the game, then press Retry.";
-inline constexpr wchar_t kRemovedText[] =
-    L"Norvane was removed from your PC.\nYour screenshots were kept.";
-inline constexpr wchar_t kIncompleteCommandText[] =
-    L"Norvane was removed, but some files could not be deleted. You can delete the game folder "
-    L"by hand.";
-inline constexpr wchar_t kIncompleteJobText[] =
-    L"Norvane was removed, but some files could not be deleted (in use or blocked). You can "
-    L"delete the game folder by hand.";
-inline constexpr char kNotInstalledText[] = "The game is not installed.";
-inline constexpr char kCloseGameFirstText[] = "Close the game first, then uninstall.";
-
-std::wstring UninstallConfirmText(std::wstring_view folder);
 
 }  // namespace nv

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "bridge/progress_state.h"
 #include "support/page_recorder.h"
 
@@ -12,11 +13,11 @@ namespace {
 using test::PageRecorder;
 using Types = std::vector<std::string>;
 
-std::string State(const std::string& screen) {
-  return "{\"t\":\"state\",\"state\":\"" + screen + "\"}";
+std::string State(Screen screen) {
+  return "{\"t\":\"state\",\"state\":\"" + std::string(ScreenName(screen)) + "\"}";
 }
 
-void PostState(const std::string& screen) { PostToPage("state", State(screen), screen); }
+void PostState(Screen screen) { PostToPage(MessageType::kState, State(screen), screen); }
 
 // What the ready command does on the window thread.
 void PageSaysReady() {
@@ -26,15 +27,15 @@ void PageSaysReady() {
 
 TEST(Delivery, StateAndToastBeforeReadyArriveOnceInOrder) {
   PageRecorder page;
-  PostState("ready");
-  Toast("Norvane is installed. Have fun!");
+  PostState(Screen::kReady);
+  Toast(kInstalledText);
   DrainOutbox();
   EXPECT_TRUE(page.messages().empty());
-  EXPECT_EQ(CurrentScreen(), "ready");
+  EXPECT_EQ(CurrentScreen(), Screen::kReady);
 
   PageSaysReady();
   EXPECT_EQ(page.types(), Types({"state", "toast"}));
-  EXPECT_EQ(page.messages()[0], State("ready"));
+  EXPECT_EQ(page.messages()[0], State(Screen::kReady));
 
   page.clear();
   PageSaysReady();  // a second ready replays the cache, not the toast
@@ -43,23 +44,23 @@ TEST(Delivery, StateAndToastBeforeReadyArriveOnceInOrder) {
 
 TEST(Delivery, OnlyTheLastStateBeforeReadyIsReplayed) {
   PageRecorder page;
-  PostState("install");
-  PostState("installing");
+  PostState(Screen::kInstall);
+  PostState(Screen::kInstalling);
   DrainOutbox();
   PageSaysReady();
   ASSERT_EQ(page.messages().size(), 1u);
-  EXPECT_EQ(page.messages()[0], State("installing"));
+  EXPECT_EQ(page.messages()[0], State(Screen::kInstalling));
 }
 
 TEST(Delivery, ReplayOrderIsFixedWhateverTheArrivalOrder) {
   PageRecorder page;
-  PostToPage("online", "{\"online\":true,\"players\":5,\"t\":\"online\"}");
-  PostToPage("news", "{\"news\":[],\"t\":\"news\"}");
-  PostToPage("deps", BuildDepsJson({}));
-  PostToPage("steps", BuildStepsJson({{"a", "now"}}));
-  PostToPage("browse", BuildBrowseJson("E:\\N", 1));
-  PostToPage("error", BuildErrorJson("boom"));
-  PostState("installing");
+  PostToPage(MessageType::kOnline, "{\"online\":true,\"players\":5,\"t\":\"online\"}");
+  PostToPage(MessageType::kNews, "{\"news\":[],\"t\":\"news\"}");
+  PostToPage(MessageType::kDeps, BuildDepsJson({}));
+  PostToPage(MessageType::kSteps, BuildStepsJson({{"a", RowState::kNow}}));
+  PostToPage(MessageType::kBrowse, BuildBrowseJson("E:\\N", 1));
+  PostToPage(MessageType::kError, BuildErrorJson("boom"));
+  PostState(Screen::kInstalling);
   Toast("hello");
   DrainOutbox();
   PageSaysReady();
@@ -71,7 +72,7 @@ TEST(Delivery, AfterReadyMessagesGoStraightThrough) {
   PageRecorder page;
   PageSaysReady();
   Toast("one");
-  PostState("updating");
+  PostState(Screen::kUpdating);
   EXPECT_TRUE(page.messages().empty());  // nothing before the window thread drains
   DrainOutbox();
   EXPECT_EQ(page.types(), Types({"toast", "state"}));
@@ -80,12 +81,12 @@ TEST(Delivery, AfterReadyMessagesGoStraightThrough) {
 TEST(Delivery, ReloadHoldsMessagesUntilTheNextReady) {
   PageRecorder page;
   PageSaysReady();
-  PostState("ready");
+  PostState(Screen::kReady);
   DrainOutbox();
   page.clear();
 
   SetPageReady(false);  // the web view navigates to the page again
-  PostToPage("browse", BuildBrowseJson("F:\\Norvane", 42));
+  PostToPage(MessageType::kBrowse, BuildBrowseJson("F:\\Norvane", 42));
   DrainOutbox();
   EXPECT_TRUE(page.messages().empty());
 
@@ -98,40 +99,40 @@ TEST(Delivery, ReloadHoldsMessagesUntilTheNextReady) {
 
 TEST(Delivery, ReadyOrInstallStateDropsTheJobCards) {
   PageRecorder page;
-  PostState("installing");
-  PostToPage("steps", BuildStepsJson({{"Download", "now"}}));
-  PostToPage("deps", BuildDepsJson({{"directx", "DirectX 9.0c Runtime", true}}));
-  PostToPage("news", "{\"t\":\"news\"}");
-  PostToPage("online", "{\"t\":\"online\"}");
+  PostState(Screen::kInstalling);
+  PostToPage(MessageType::kSteps, BuildStepsJson({{"Download", RowState::kNow}}));
+  PostToPage(MessageType::kDeps, BuildDepsJson({{"directx", "DirectX 9.0c Runtime", true}}));
+  PostToPage(MessageType::kNews, "{\"t\":\"news\"}");
+  PostToPage(MessageType::kOnline, "{\"t\":\"online\"}");
   DrainOutbox();
-  CacheMessage("filelist", BuildFileListJson({{"a", 1, "done"}}, -1, 0));
-  CacheMessage("repair", BuildRepairJson(1, 0, 0, 0));
+  CacheMessage(MessageType::kFileList, BuildFileListJson({{"a", 1, RowState::kDone}}, -1, 0));
+  CacheMessage(MessageType::kRepair, BuildRepairJson(1, 0, 0, 0));
 
-  PostState("updating");  // another job screen keeps the cards
+  PostState(Screen::kUpdating);  // another job screen keeps the cards
   DrainOutbox();
-  EXPECT_TRUE(CachedMessage("steps").has_value());
+  EXPECT_TRUE(CachedMessage(MessageType::kSteps).has_value());
 
-  PostState("ready");
+  PostState(Screen::kReady);
   DrainOutbox();
-  EXPECT_FALSE(CachedMessage("steps"));
-  EXPECT_FALSE(CachedMessage("filelist"));
-  EXPECT_FALSE(CachedMessage("repair"));
+  EXPECT_FALSE(CachedMessage(MessageType::kSteps));
+  EXPECT_FALSE(CachedMessage(MessageType::kFileList));
+  EXPECT_FALSE(CachedMessage(MessageType::kRepair));
   PageSaysReady();
   EXPECT_EQ(page.types(), Types({"state", "deps", "news", "online"}));
 
-  PostToPage("steps", BuildStepsJson({}));
-  PostState("install");
+  PostToPage(MessageType::kSteps, BuildStepsJson({}));
+  PostState(Screen::kInstall);
   DrainOutbox();
-  EXPECT_FALSE(CachedMessage("steps"));
+  EXPECT_FALSE(CachedMessage(MessageType::kSteps));
 }
 
 TEST(Delivery, NonStateMessagesLeaveTheScreenAlone) {
   PageRecorder page;
-  PostState("repair");
+  PostState(Screen::kRepair);
   Toast("x");
   ReportError("y");
   DrainOutbox();
-  EXPECT_EQ(CurrentScreen(), "repair");
+  EXPECT_EQ(CurrentScreen(), Screen::kRepair);
 }
 
 TEST(Delivery, NoWebViewSendsAndKeepsNothing) {

@@ -48,13 +48,13 @@ TEST(DeliveryThreads, MessagesBeforeTheWindowDrainsStayHeldUntilReady) {
   test::PageRecorder page;
   test::TestWindow window;
   std::thread worker([] {
-    ReportState("ready", false, true);
+    ReportState(Screen::kReady, false, true);
     Toast("held");
   });
   worker.join();
   window.Pump(100);
   EXPECT_TRUE(page.messages().empty());
-  EXPECT_EQ(CurrentScreen(), "ready");  // drained by the window procedure
+  EXPECT_EQ(CurrentScreen(), Screen::kReady);  // drained by the window procedure
   SetPageReady(true);
   ReplayToPage();
   EXPECT_EQ(page.types(), std::vector<std::string>({"state", "toast"}));

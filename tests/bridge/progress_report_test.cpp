@@ -56,7 +56,7 @@ TEST_F(ProgressReportTest, ChangedCountersSendAgain) {
 
 TEST_F(ProgressReportTest, DepsPhaseReportsTheRuntimeDownload) {
   Ready();
-  SetPhase("deps");
+  SetPhase(Phase::kDeps);
   SetCurrentFile("DirectX 9.0c Runtime");
   setBytesTotal = 5000;
   setBytesDone = 4000;
@@ -73,7 +73,7 @@ TEST_F(ProgressReportTest, DepsPhaseReportsTheRuntimeDownload) {
 TEST_F(ProgressReportTest, FileListFollowsTheActiveRowAndIsCached) {
   {
     std::lock_guard<std::mutex> lock(progressMutex);
-    progressRecord.fileRows = {{"a", 100, "wait"}, {"b", 50, "wait"}};
+    progressRecord.fileRows = {{"a", 100, RowState::kWait}, {"b", 50, RowState::kWait}};
   }
   Ready();
   ProgressReport();
@@ -83,21 +83,21 @@ TEST_F(ProgressReportTest, FileListFollowsTheActiveRowAndIsCached) {
     std::lock_guard<std::mutex> lock(progressMutex);
     progressRecord.sendFileList = true;
   }
-  SetFileRowState(0, "now");
+  SetFileRowState(0, RowState::kNow);
   jobTransfer.bytes_done = 70;
   page.clear();
   ProgressReport();
   ASSERT_EQ(page.types(), Types({"progress", "filelist"}));
   EXPECT_NE(page.messages()[1].find("\"path\":\"a\",\"size\":100,\"done\":70,\"state\":\"now\""),
             std::string::npos);
-  EXPECT_EQ(CachedMessage("filelist"), page.messages()[1]);
+  EXPECT_EQ(CachedMessage(MessageType::kFileList), page.messages()[1]);
 
   page.clear();
   ProgressReport();  // nothing changed
   EXPECT_TRUE(page.messages().empty());
 
-  SetFileRowState(0, "done");  // no active row any more
-  SetFileRowState(9, "fail");  // out of range: only the active row is cleared
+  SetFileRowState(0, RowState::kDone);  // no active row any more
+  SetFileRowState(9, RowState::kFail);  // out of range: only the active row is cleared
   ProgressReport();
   ASSERT_EQ(page.types(), Types({"filelist"}));
   EXPECT_NE(page.messages()[0].find("\"done\":100,\"state\":\"done\""), std::string::npos);
@@ -121,7 +121,7 @@ TEST_F(ProgressReportTest, RepairCountersSentWhenChanged) {
   }
   ProgressReport();
   EXPECT_EQ(page.types(), Types({"progress", "repair", "repair"}));
-  EXPECT_EQ(CachedMessage("repair"),
+  EXPECT_EQ(CachedMessage(MessageType::kRepair),
             std::string("{\"t\":\"repair\",\"checked\":3,\"broken\":1,\"missing\":0,\"fixed\":0}"));
 }
 
@@ -139,9 +139,9 @@ TEST_F(ProgressReportTest, NoWebViewNoReport) {
 TEST_F(ProgressReportTest, JobStartResetsEverything) {
   {
     std::lock_guard<std::mutex> lock(progressMutex);
-    progressRecord.phase = "check";
+    progressRecord.phase = Phase::kCheck;
     progressRecord.currentFile = "x";
-    progressRecord.fileRows = {{"a", 1, "now"}};
+    progressRecord.fileRows = {{"a", 1, RowState::kNow}};
     progressRecord.activeRow = 0;
     progressRecord.sendFileList = true;
     progressRecord.sendRepair = true;
@@ -160,7 +160,7 @@ TEST_F(ProgressReportTest, JobStartResetsEverything) {
   ResetProgressForJob();
   {
     std::lock_guard<std::mutex> lock(progressMutex);
-    EXPECT_EQ(progressRecord.phase, "files");
+    EXPECT_EQ(progressRecord.phase, Phase::kFiles);
     EXPECT_TRUE(progressRecord.currentFile.empty());
     EXPECT_TRUE(progressRecord.fileRows.empty());
     EXPECT_EQ(progressRecord.activeRow, -1);

@@ -27,12 +27,12 @@ TEST(ReportState, EmptyFolderReportsTheDefaultFolderAndItsDriveSpace) {
   test::PageRecorder page;
   const StatusRecord saved = status;
   status = StatusRecord{};
-  ReportState("install", false, false);
+  ReportState(Screen::kInstall, false, false);
   const std::string json = DrainOneState(page);
   status = saved;
 
   EXPECT_NE(json.find("\"dir\":\"C:\\\\Games\\\\Norvane\""), std::string::npos) << json;
-  EXPECT_EQ(CurrentScreen(), "install");
+  EXPECT_EQ(CurrentScreen(), Screen::kInstall);
   // C:\Games\Norvane does not exist in the test prefix: C:\ is measured.
   ULARGE_INTEGER free{};
   ASSERT_TRUE(GetDiskFreeSpaceExW(L"C:\\", &free, nullptr, nullptr));
@@ -50,7 +50,7 @@ TEST(ReportState, InstallFolderFlagsAndScreen) {
   status.installDir = folder.path() + L"\\not\\there\\yet";
   status.hdEnabled = true;
   status.contentVersion = "20261105021000";
-  ReportState("updating", true, false);
+  ReportState(Screen::kUpdating, true, false);
   const std::string json = DrainOneState(page);
   status = saved;
 
@@ -59,7 +59,7 @@ TEST(ReportState, InstallFolderFlagsAndScreen) {
   EXPECT_GT(FreeMember(json), 0);  // measured on the temp folder
   EXPECT_TRUE(json.ends_with(",\"paused\":1}")) << json;
   EXPECT_NE(json.find("\"hd\":1,"), std::string::npos);
-  EXPECT_EQ(CurrentScreen(), "updating");
+  EXPECT_EQ(CurrentScreen(), Screen::kUpdating);
 }
 
 TEST(ReportState, UnmeasurableFolderReportsMinusOne) {
@@ -67,7 +67,7 @@ TEST(ReportState, UnmeasurableFolderReportsMinusOne) {
   const StatusRecord saved = status;
   status = StatusRecord{};
   status.installDir = L"Q:\\Norvane";  // no such drive in the prefix
-  ReportState("ready", false, true);
+  ReportState(Screen::kReady, false, true);
   const std::string json = DrainOneState(page);
   status = saved;
   EXPECT_EQ(FreeMember(json), -1) << json;

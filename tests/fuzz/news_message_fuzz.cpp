@@ -9,10 +9,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  for (std::string_view type : {std::string_view("news"), std::string_view("online")}) {
+  for (nv::MessageType type : {nv::MessageType::kNews, nv::MessageType::kOnline}) {
     const std::string message = nv::MakeTypedMessage(text, type);
     if (message.empty()) continue;
-    const std::string tail = ",\"t\":\"" + std::string(type) + "\"}";
+    const std::string tail = ",\"t\":\"" + std::string(nv::MessageTypeName(type)) + "\"}";
     if (message.front() != '{' || message.size() > size + tail.size()) std::abort();
     if (message != "{" + tail.substr(1) && message.compare(message.size() - tail.size(), tail.size(), tail) != 0)
       std::abort();

@@ -1,5 +1,5 @@
-// The pure parts of the jobs: the install's steps list, the need on the
-// install screen and the texts built around a name or a number.
+// The pure parts of the jobs: the install's steps list and the need on the
+// install screen.
 #include <gtest/gtest.h>
 
 #include "jobs/install_steps.h"
@@ -26,18 +26,6 @@ TEST(InstallSteps, NeedBytesCountsHdOnlyWhenChosenAndSaturates) {
   EXPECT_EQ(InstallNeedBytes(100, 50, false), 100);
   EXPECT_EQ(InstallNeedBytes(100, 50, true), 150);
   EXPECT_EQ(InstallNeedBytes(INT64_MAX, INT64_MAX, true), INT64_MAX);
-}
-
-TEST(InstallSteps, Texts) {
-  EXPECT_EQ(FolderNotWritableText("Z:\\ro\\Norvane"),
-            "Can't create or write to the folder \"Z:\\ro\\Norvane\". Pick another folder.");
-  EXPECT_EQ(PrerequisiteFailedText("DirectX"),
-            "DirectX could not be installed. The game may not start without it; Repair tries again.");
-  EXPECT_EQ(RepairFinishedText(0), "Repair finished: every file is fine.");
-  EXPECT_EQ(RepairFinishedText(2), "Repair finished: 2 file(s) fixed.");
-  EXPECT_EQ(HdDownloadFailedText("Disk full."),
-            "The 4K HD pack could not be downloaded completely. Disk full. (It tries again at the "
-            "next start.)");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "jobs/job_engine.h"
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
@@ -156,7 +157,7 @@ TEST_F(JobEngineTest, UnexpectedErrorsAreReportedAndTheEngineStaysUsable) {
   ASSERT_TRUE(WaitIdle());
   ASSERT_TRUE(StartJob(kJobHdOff, JobArgument{}));
   ASSERT_TRUE(WaitIdle());
-  EXPECT_EQ(Texts(), std::vector<std::string>({"Unexpected error: disk on fire", "Unexpected error."}));
+  EXPECT_EQ(Texts(), std::vector<std::string>({UnexpectedErrorText("disk on fire"), kUnexpectedErrorText}));
   EXPECT_EQ(EventTypes(), Types({"error", "error"}));
 
   Jobs().jobs[kJobRepair] = &RecordingJob;
@@ -263,7 +264,7 @@ TEST_F(JobEngineTest, ResumeRestartsThePausedJobWithItsArgument) {
   ASSERT_TRUE(StartJob(kJobInstall, choice));
   ASSERT_TRUE(PauseRunningJob());
   ASSERT_TRUE(WaitIdle());
-  EXPECT_EQ(Texts(), std::vector<std::string>({"Paused. Press Resume to continue where it stopped."}));
+  EXPECT_EQ(Texts(), std::vector<std::string>({kPausedText}));
 
   // Jobs 5 to 7 do not replace what resume starts.
   Jobs().jobs[kJobHdOff] = &RecordingJob;
@@ -292,14 +293,14 @@ struct StoppedCase {
 
 TEST_F(JobEngineTest, FinishStoppedJobTable) {
   const StoppedCase cases[] = {
-      {kStopPause, kJobInstall, "installing", true, "Paused. Press Resume to continue where it stopped."},
-      {kStopPause, kJobRepair, "repair", true, "Paused. Press Resume to continue where it stopped."},
-      {kStopPause, kJobUpdateCheck, "updating", true, "Paused. Press Resume to continue where it stopped."},
-      {kStopPause, kJobHdOn, "updating", true, "Paused. Press Resume to continue where it stopped."},
+      {kStopPause, kJobInstall, "installing", true, kPausedText},
+      {kStopPause, kJobRepair, "repair", true, kPausedText},
+      {kStopPause, kJobUpdateCheck, "updating", true, kPausedText},
+      {kStopPause, kJobHdOn, "updating", true, kPausedText},
       {kStopCancel, kJobInstall, "install", false, nullptr},
       {kStopNone, kJobInstall, "install", false, nullptr},
-      {kStopCancel, kJobRepair, "ready", false, "Repair stopped."},
-      {kStopCancel, kJobHdOn, "ready", false, "4K HD pack download cancelled."},
+      {kStopCancel, kJobRepair, "ready", false, kRepairStoppedText},
+      {kStopCancel, kJobHdOn, "ready", false, kHdCancelledText},
       {kStopCancel, kJobUpdateCheck, "updating", true, nullptr},
       {kStopQuit, kJobInstall, nullptr, false, nullptr},
       {kStopQuit, kJobRepair, nullptr, false, nullptr},
@@ -339,11 +340,11 @@ TEST_F(JobEngineTest, CancelledInstallOffersTheFullSizeAgain) {
 }
 
 TEST_F(JobEngineTest, CancelledHdDownloadSwitchesTheHdPackOff) {
-  WriteLauncherFlag(L"Hd", true);
+  WriteLauncherFlag(kHdFlag, true);
   status.hdEnabled = true;
   stopReason = kStopCancel;
   FinishStoppedJob(kJobHdOn);
-  EXPECT_FALSE(ReadLauncherFlag(L"Hd", true));
+  EXPECT_FALSE(ReadLauncherFlag(kHdFlag, true));
   EXPECT_FALSE(status.hdEnabled);
   window.Pump(20);
   EXPECT_NE(page.messages().at(0).find("\"hd\":0"), std::string::npos);
@@ -361,8 +362,8 @@ TEST_F(JobEngineTest, QuitDuringAJobChangesNoScreen) {
 TEST_F(JobEngineTest, StartingAJobResetsTheProgress) {
   {
     std::lock_guard<std::mutex> lock(progressMutex);
-    progressRecord.phase = "check";
-    progressRecord.fileRows = {{"a", 1, "fail"}};
+    progressRecord.phase = Phase::kCheck;
+    progressRecord.fileRows = {{"a", 1, RowState::kFail}};
   }
   setBytesTotal = 77;
   jobTransfer.bytes_done = 5;
@@ -376,7 +377,7 @@ TEST_F(JobEngineTest, StartingAJobResetsTheProgress) {
   EXPECT_EQ(jobTransfer.bytes_done.load(), 0);
   {
     std::lock_guard<std::mutex> lock(progressMutex);
-    EXPECT_EQ(progressRecord.phase, "files");
+    EXPECT_EQ(progressRecord.phase, Phase::kFiles);
     EXPECT_TRUE(progressRecord.fileRows.empty());
   }
   SetEvent(release.get());

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "jobs/jobs.h"
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
@@ -162,7 +163,7 @@ class JobsE2e : public testing::Test {
   }
   void MarkInstalled(bool installed) {
     WriteInstallDir(Game());
-    WriteLauncherFlag(L"Installed", installed);
+    WriteLauncherFlag(kInstalledFlag, installed);
   }
 
   test::TestWindow window;
@@ -178,8 +179,17 @@ std::vector<std::string> MissingRuntimeToasts() {
   std::vector<std::string> toasts;
   for (const PrerequisiteStatus& item : ListPrerequisites())
     if (item.id != "webview2" && !item.installed)
-      toasts.push_back(item.name + " could not be installed. The game may not start without it; Repair tries again.");
+      toasts.push_back(PrerequisiteFailedText(item.name));
   return toasts;
+}
+
+// One row of a steps message as the page receives it.
+std::string StepRow(std::string_view name, std::string_view state) {
+  return "{\"name\":" + JsonString(name) + ",\"state\":\"" + std::string(state) + "\"}";
+}
+// The install's last two rows, which close every steps message.
+std::string LastRows(std::string_view gameFiles, std::string_view shortcuts) {
+  return StepRow(kGameFilesStepName, gameFiles) + "," + StepRow(kShortcutsStepName, shortcuts) + "]}";
 }
 
 std::string NeedBytes(std::int64_t bytes) { return "\"needBytes\":" + std::to_string(bytes) + ","; }
@@ -198,7 +208,7 @@ TEST_F(JobsE2e, NotInstalledShowsTheInstallScreenWithSizes) {
   EXPECT_TRUE(Of("error").empty());
 
   page.clear();
-  WriteLauncherFlag(L"Hd", true);
+  WriteLauncherFlag(kHdFlag, true);
   Run(kJobUpdateCheck);
   EXPECT_TRUE(Has(LastState(), NeedBytes(ClientTotal() + HdTotal()))) << LastState();
   EXPECT_TRUE(Has(LastState(), "\"hd\":1")) << LastState();
@@ -207,7 +217,7 @@ TEST_F(JobsE2e, NotInstalledShowsTheInstallScreenWithSizes) {
   page.clear();
   CreateDirectoryW(Game().c_str(), nullptr);
   MarkInstalled(false);
-  WriteLauncherFlag(L"Hd", false);
+  WriteLauncherFlag(kHdFlag, false);
   Run(kJobUpdateCheck);
   EXPECT_TRUE(Has(LastState(), "\"dir\":" + JsonString(ToUtf8(Game())))) << LastState();
 
@@ -222,15 +232,15 @@ TEST_F(JobsE2e, NotInstalledShowsTheInstallScreenWithSizes) {
 TEST_F(JobsE2e, RepairAndHdSwitchOnAMachineWithoutTheGame) {
   ClearSettings();
   Run(kJobRepair);
-  EXPECT_EQ(Texts("error"), std::vector<std::string>{"The game is not installed."});
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{kNotInstalledText});
   EXPECT_TRUE(Screens().empty());
 
   // HD on only keeps the choice for a later install; HD off clears it.
   page.clear();
   Run(kJobHdOn);
-  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  EXPECT_EQ(ReadDword(kHdFlag), 1u);
   Run(kJobHdOff);
-  EXPECT_EQ(ReadDword(L"Hd"), 0u);
+  EXPECT_EQ(ReadDword(kHdFlag), 0u);
   EXPECT_TRUE(Of("state").empty() && Of("toast").empty() && Of("error").empty());
 }
 
@@ -242,11 +252,10 @@ TEST_F(JobsE2e, UnwritableFolderIsRefusedBeforeTheRegistry) {
   JobArgument argument{blocker + L"\\Norvane", false, false};
   Run(kJobInstall, argument);
   EXPECT_EQ(Screens(), (std::vector<std::string>{"installing", "install"}));
-  EXPECT_EQ(Texts("error"), std::vector<std::string>{"Can't create or write to the folder \\\"" +
-                                                     JsonEscape(ToUtf8(argument.folder)) +
-                                                     "\\\". Pick another folder."});
+  EXPECT_EQ(Texts("error"),
+            std::vector<std::string>{JsonEscape(FolderNotWritableText(ToUtf8(argument.folder)))});
   EXPECT_TRUE(ReadInstallDir().empty());
-  EXPECT_EQ(ReadDword(L"Hd"), 99u);
+  EXPECT_EQ(ReadDword(kHdFlag), 99u);
 }
 
 TEST_F(JobsE2e, CancelDuringGameFilesReturnsToTheInstallScreen) {
@@ -259,8 +268,8 @@ TEST_F(JobsE2e, CancelDuringGameFilesReturnsToTheInstallScreen) {
   }
   EXPECT_EQ(Screens(), (std::vector<std::string>{"installing", "installing", "install"}));
   EXPECT_TRUE(Has(LastState(), NeedBytes(ClientTotal() + HdTotal()))) << LastState();
-  EXPECT_EQ(ReadDword(L"Installed"), 99u);
-  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  EXPECT_EQ(ReadDword(kInstalledFlag), 99u);
+  EXPECT_EQ(ReadDword(kHdFlag), 1u);
   EXPECT_FALSE(Exists(InGame(L".nrv_write_test")));
 }
 
@@ -273,19 +282,19 @@ TEST_F(JobsE2e, FailingPrerequisiteKeepsTheInstallGoing) {
 
   const auto steps = Of("steps");
   ASSERT_FALSE(steps.empty());
-  EXPECT_TRUE(Has(steps.front(), R"({"name":"Game files","state":"wait"},{"name":"Shortcuts","state":"wait"}]})"))
-      << steps.front();
-  EXPECT_TRUE(Has(steps.back(), R"({"name":"Game files","state":"done"},{"name":"Shortcuts","state":)"))
+  EXPECT_TRUE(Has(steps.front(), LastRows("wait", "wait"))) << steps.front();
+  EXPECT_TRUE(Has(steps.back(), StepRow(kGameFilesStepName, "done") + ",{\"name\":" +
+                                    JsonString(kShortcutsStepName) + ",\"state\":"))
       << steps.back();
   std::string vcName;
   for (const PrerequisiteStatus& item : prerequisites)
     if (item.id == "vcredist") vcName = item.name;
   ASSERT_FALSE(vcName.empty());
-  EXPECT_TRUE(Has(steps.back(), "{\"name\":\"" + vcName + "\",\"state\":\"fail\"}")) << steps.back();
+  EXPECT_TRUE(Has(steps.back(), StepRow(vcName, "fail"))) << steps.back();
   const auto toasts = Texts("toast");
   ASSERT_GE(toasts.size(), 2u);
-  EXPECT_EQ(toasts.front(), vcName + " could not be installed. The game may not start without it; Repair tries again.");
-  EXPECT_EQ(toasts.back(), "Norvane is installed. Have fun!");
+  EXPECT_EQ(toasts.front(), PrerequisiteFailedText(vcName));
+  EXPECT_EQ(toasts.back(), kInstalledText);
   EXPECT_EQ(Screens().back(), "ready");
 }
 
@@ -301,24 +310,23 @@ TEST_F(JobsE2e, FullInstallIntoAFreshFolder) {
   // (Rows of missing runtimes change in between; their own case is above.)
   std::vector<std::string> tails;
   for (const std::string& json : Of("steps")) {
-    std::string tail = json.substr(json.find("{\"name\":\"Game files\""));
+    std::string tail = json.substr(json.find("{\"name\":" + JsonString(kGameFilesStepName)));
     if (tails.empty() || tails.back() != tail) tails.push_back(tail);
   }
   ASSERT_EQ(tails.size(), 4u);
-  EXPECT_EQ(tails[0], R"({"name":"Game files","state":"wait"},{"name":"Shortcuts","state":"wait"}]})");
-  EXPECT_EQ(tails[1], R"({"name":"Game files","state":"now"},{"name":"Shortcuts","state":"wait"}]})");
-  EXPECT_EQ(tails[2], R"({"name":"Game files","state":"done"},{"name":"Shortcuts","state":"now"}]})");
-  const bool registered = Has(tails[3], R"("Shortcuts","state":"done")");
+  EXPECT_EQ(tails[0], LastRows("wait", "wait"));
+  EXPECT_EQ(tails[1], LastRows("now", "wait"));
+  EXPECT_EQ(tails[2], LastRows("done", "now"));
+  const bool registered = Has(tails[3], StepRow(kShortcutsStepName, "done"));
   std::vector<std::string> expectedToasts = MissingRuntimeToasts();
-  if (!registered)
-    expectedToasts.push_back("The shortcuts / Windows uninstall entry could not be created. The game works anyway.");
-  expectedToasts.push_back("Norvane is installed. Have fun!");
+  if (!registered) expectedToasts.push_back(kRegistrationFailedText);
+  expectedToasts.push_back(kInstalledText);
   EXPECT_EQ(Texts("toast"), expectedToasts);
 
   EXPECT_EQ(ReadInstallDir(), Game());
-  EXPECT_EQ(ReadDword(L"Hd"), 0u);
-  EXPECT_EQ(ReadDword(L"Shortcut"), 1u);
-  EXPECT_EQ(ReadDword(L"Installed"), 1u);
+  EXPECT_EQ(ReadDword(kHdFlag), 0u);
+  EXPECT_EQ(ReadDword(kShortcutFlag), 1u);
+  EXPECT_EQ(ReadDword(kInstalledFlag), 1u);
   EXPECT_TRUE(Exists(InGame(L"norvane.exe")));
   EXPECT_TRUE(Exists(InGame(L"Norvane-Launcher.exe")));
   EXPECT_FALSE(Exists(InGame(L".nrv_write_test")));
@@ -336,8 +344,7 @@ TEST_F(JobsE2e, NoServerOnAnInstalledGameStaysPlayable) {
   UseMirror("https://localhost:18447/download");
   Run(kJobUpdateCheck);
   EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "ready"}));
-  EXPECT_EQ(Texts("toast"), std::vector<std::string>{std::string("Could not check for updates. ") +
-                                                     kServerUnreachableText});
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{CheckFailedText(kServerUnreachableText)});
 }
 
 TEST_F(JobsE2e, PausedUpdateResumesFromTheStart) {
@@ -348,7 +355,7 @@ TEST_F(JobsE2e, PausedUpdateResumesFromTheStart) {
     ASSERT_TRUE(pause.raised());
   }
   EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "updating", "updating+paused"}));
-  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"Paused. Press Resume to continue where it stopped."});
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{kPausedText});
 
   page.clear();
   ASSERT_TRUE(ResumeLastJob());
@@ -365,7 +372,7 @@ TEST_F(JobsE2e, RepairOfAnIntactGameFindsEveryFileFine) {
   UseMirror(Env("NV_E2E_MIRROR2"));
   vcRuntime_.SetDword(L"Installed", 1);
   std::vector<std::string> toasts = MissingRuntimeToasts();
-  toasts.push_back("Repair finished: every file is fine.");
+  toasts.push_back(RepairFinishedText(0));
   Run(kJobRepair);
   const std::string files = Env("NV_E2E_CLIENT_FILES");
   EXPECT_EQ(Of("repair").back(), "{\"t\":\"repair\",\"checked\":" + files + ",\"broken\":0,\"missing\":0,\"fixed\":0}");
@@ -386,7 +393,7 @@ TEST_F(JobsE2e, RepairFixesADeletedAndAnAlteredFile) {
   // repair goes on.
   std::vector<std::string> toasts = MissingRuntimeToasts();
   ASSERT_FALSE(toasts.empty());
-  toasts.push_back("Repair finished: 2 file(s) fixed.");
+  toasts.push_back(RepairFinishedText(2));
   Run(kJobRepair);
   EXPECT_TRUE(Has(Of("repair").back(), R"("broken":1,"missing":1,"fixed":2})")) << Of("repair").back();
   EXPECT_EQ(Texts("toast"), toasts);
@@ -400,16 +407,16 @@ TEST_F(JobsE2e, HdOnCancelledTurnsTheSwitchOff) {
     Run(kJobHdOn);
     ASSERT_TRUE(cancel.raised());
   }
-  EXPECT_EQ(ReadDword(L"Hd"), 0u);
-  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"4K HD pack download cancelled."});
+  EXPECT_EQ(ReadDword(kHdFlag), 0u);
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{kHdCancelledText});
   EXPECT_EQ(Screens().back(), "ready");
 }
 
 TEST_F(JobsE2e, HdOnBringsTheArchivesAndTheDataListNamesThem) {
   UseMirror(Env("NV_E2E_MIRROR2"));
   Run(kJobHdOn);
-  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"4K HD pack installed."});
-  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{kHdInstalledText});
+  EXPECT_EQ(ReadDword(kHdFlag), 1u);
   EXPECT_TRUE(Exists(InGame(L"custom_hd1.grf")));
   EXPECT_TRUE(Exists(InGame(L"custom_hd2.grf")));
   const std::string list = test::ReadAll(InGame(L"DATA.INI")).value_or("");
@@ -435,8 +442,8 @@ TEST_F(JobsE2e, HdOffWhileTheGameRunsChangesNothing) {
   Run(kJobHdOff);
   TerminateProcess(process.get(), 0);
   WaitForSingleObject(process.get(), 5000);
-  EXPECT_EQ(Texts("error"), std::vector<std::string>{"Close the game first, then turn the 4K HD pack off."});
-  EXPECT_EQ(ReadDword(L"Hd"), 1u);
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{kHdCloseGameText});
+  EXPECT_EQ(ReadDword(kHdFlag), 1u);
   EXPECT_TRUE(Exists(InGame(L"custom_hd1.grf")));
   EXPECT_TRUE(Exists(InGame(L"custom_hd2.grf")));
 }
@@ -444,8 +451,8 @@ TEST_F(JobsE2e, HdOffWhileTheGameRunsChangesNothing) {
 TEST_F(JobsE2e, HdOffRemovesTheArchivesTheirStateAndTheirDataListEntries) {
   const std::optional<std::string> shipped = test::ReadAll(InGame(L"DATA.INI"));
   Run(kJobHdOff);
-  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"4K HD pack removed."});
-  EXPECT_EQ(ReadDword(L"Hd"), 0u);
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{kHdRemovedText});
+  EXPECT_EQ(ReadDword(kHdFlag), 0u);
   EXPECT_FALSE(Exists(InGame(L"custom_hd1.grf")));
   EXPECT_FALSE(Exists(InGame(L"custom_hd2.grf")));
   const FileState state = LoadFileState(Game());
@@ -458,7 +465,7 @@ TEST_F(JobsE2e, HdOffRemovesTheArchivesTheirStateAndTheirDataListEntries) {
   // Off again with nothing left to remove: still removed.
   page.clear();
   Run(kJobHdOff);
-  EXPECT_EQ(Texts("toast"), std::vector<std::string>{"4K HD pack removed."});
+  EXPECT_EQ(Texts("toast"), std::vector<std::string>{kHdRemovedText});
 }
 
 }  // namespace

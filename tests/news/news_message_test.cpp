@@ -8,32 +8,37 @@
 namespace nv {
 namespace {
 
+constexpr MessageType kNews = MessageType::kNews;
+constexpr MessageType kOnline = MessageType::kOnline;
+
 TEST(MakeTypedMessage, WrapsObjectsAndRefusesTheRest) {
   struct Case {
-    std::string text, type, expected;
+    std::string text;
+    MessageType type;
+    std::string expected;
   };
   const std::vector<Case> cases = {
-      {R"({"headline":{"title":"Hi"},"news":[]})", "news",
+      {R"({"headline":{"title":"Hi"},"news":[]})", kNews,
        R"({"headline":{"title":"Hi"},"news":[],"t":"news"})"},
-      {"{}", "online", R"({"t":"online"})"},
-      {"{ \r\n\t }", "online", R"({"t":"online"})"},
-      {"\xEF\xBB\xBF  {\"players\":12}\r\n", "online", R"({"players":12,"t":"online"})"},
+      {"{}", kOnline, R"({"t":"online"})"},
+      {"{ \r\n\t }", kOnline, R"({"t":"online"})"},
+      {"\xEF\xBB\xBF  {\"players\":12}\r\n", kOnline, R"({"players":12,"t":"online"})"},
       // Inner blanks are kept as they are; only the outside is trimmed.
-      {"\n{ \"a\":1 }\n", "news", R"({ "a":1 ,"t":"news"})"},
+      {"\n{ \"a\":1 }\n", kNews, R"({ "a":1 ,"t":"news"})"},
       // A "t" of the document's own comes first; the page keeps the last one.
-      {R"({"t":"state","x":1})", "news", R"({"t":"state","x":1,"t":"news"})"},
-      {"[1,2]", "news", ""},
-      {"players: 5", "online", ""},
-      {"", "online", ""},
-      {"   \r\n", "online", ""},
-      {"{", "news", ""},
-      {"}", "news", ""},
-      {"{\"a\":1", "news", ""},
-      {"\xEF\xBB\xBF", "news", ""},
+      {R"({"t":"state","x":1})", kNews, R"({"t":"state","x":1,"t":"news"})"},
+      {"[1,2]", kNews, ""},
+      {"players: 5", kOnline, ""},
+      {"", kOnline, ""},
+      {"   \r\n", kOnline, ""},
+      {"{", kNews, ""},
+      {"}", kNews, ""},
+      {"{\"a\":1", kNews, ""},
+      {"\xEF\xBB\xBF", kNews, ""},
       // Only one byte order mark is removed.
-      {"\xEF\xBB\xBF\xEF\xBB\xBF{}", "news", ""},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF{}", kNews, ""},
       // The BOM rule needs more than two bytes; "{}" itself is kept.
-      {"{}", "news", R"({"t":"news"})"},
+      {"{}", kNews, R"({"t":"news"})"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(MakeTypedMessage(c.text, c.type), c.expected) << "text: " << c.text;
@@ -57,8 +62,8 @@ struct FakeSite {
       body = replies[i];
       return true;
     };
-    calls.post = [this](const std::string& type, const std::string& json) {
-      posted.push_back(type + "|" + json);
+    calls.post = [this](MessageType type, const std::string& json) {
+      posted.push_back(std::string(MessageTypeName(type)) + "|" + json);
     };
     calls.wait = [this] { return ++cycles < maxCycles; };
     return calls;

@@ -34,8 +34,8 @@ TEST(NewsThread, OneCycleDeliversBothDocumentsThenQuits) {
             R"({"headline":{"title":"Test news"},"news":[{"title":"One","tag":"EVENT"}],"t":"news"})");
   EXPECT_EQ(page.messages()[1], R"({"online":true,"players":1234,"t":"online"})");
   // Both are kept for a page that loads again.
-  EXPECT_TRUE(CachedMessage("news").has_value());
-  EXPECT_EQ(*CachedMessage("online"), page.messages()[1]);
+  EXPECT_TRUE(CachedMessage(MessageType::kNews).has_value());
+  EXPECT_EQ(*CachedMessage(MessageType::kOnline), page.messages()[1]);
 }
 
 TEST(NewsThread, QuitAlreadySetEndsAfterTheFirstCycle) {

@@ -9,6 +9,7 @@ import { after, before } from 'node:test';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { fill, texts } from '../support/player_texts.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const repoRoot = resolve(here, '../..');
@@ -137,9 +138,9 @@ export const lines = (p) => p.page.evaluate(() => ['.pl-top', '.pl-bot'].map((se
 
 // The page as a player drives it: presses that span a message, the real
 // runtime names, long error texts and paths, toasts, the keyboard.
-export const RUNTIMES = ['Visual C++ 2015-2022 Runtime (x86)', 'DirectX 9.0c Runtime', 'Microsoft Edge WebView2 Runtime'];
+export const RUNTIMES = [texts.kVcRedistName, texts.kDirectXName, texts.kWebView2Name];
 export const LONG_DIR = 'C:\\Users\\Player\\AppData\\Local\\Programs\\' + 'Games Library\\'.repeat(10) + 'Norvane Online Game';
-export const FOLDER_ERROR = 'Can\'t create or write to the folder "' + LONG_DIR + '". Pick another folder.';
+export const FOLDER_ERROR = fill(texts.kFolderNotWritableText, LONG_DIR);
 export const TAGS = ['maintenance', 'event', 'new', 'economy', 'fix', 'update', 'events', 'fixed', 'patch', ''];
 export const NEWS = {
   t: 'news', headline: { label: 'SEASON', title: 'Frost', text: 'A raid.', link: 'https://www.norvane.com/news/frost' },
@@ -150,7 +151,7 @@ export const SCREENS = {
   ready: [state(), progress({ phase: 'check', filesDone: 2431, filesTotal: 2431, done: 5, total: 5 })],
   error: [state(), state({ state: 'error' }), { t: 'error', text: FOLDER_ERROR }],
   install: [state({ state: 'install', dir: LONG_DIR })],
-  installing: [state({ state: 'installing' }), { t: 'steps', items: [{ name: RUNTIMES[0], state: 'done' }, { name: 'Game files', state: 'now' }, { name: 'Shortcuts', state: 'wait' }] },
+  installing: [state({ state: 'installing' }), { t: 'steps', items: [{ name: RUNTIMES[0], state: 'done' }, { name: texts.kGameFilesStepName, state: 'now' }, { name: texts.kShortcutsStepName, state: 'wait' }] },
     progress({ done: 2 * GB, total: 8 * GB, filesDone: 10, filesTotal: 40, speed: 4 * MB, eta: 90 })],
   updating: [state({ state: 'updating' }), { t: 'filelist', items: rows(36, (i) => (i < 5 ? 'done' : i === 5 ? 'now' : 'wait')) },
     progress({ done: 60 * MB, total: 360 * MB, filesDone: 5, filesTotal: 36, speed: 4 * MB, eta: 75 })],

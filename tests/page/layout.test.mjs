@@ -5,6 +5,7 @@ import assert from 'node:assert/strict';
 import {
   FOLDER_ERROR, LONG_DIR, NEWS, RUNTIMES, SCREENS, TAGS, lines, state, useBrowser, withPage,
 } from './harness.mjs';
+import { texts } from '../support/player_texts.mjs';
 
 useBrowser();
 
@@ -43,8 +44,8 @@ describe('layout with real texts', () => {
   it('toasts sit over no control on any screen', async () => {
     for (const [screen, msgs] of Object.entries(SCREENS)) {
       await withPage(async (p) => {
-        await p.send(NEWS, ...msgs, { t: 'toast', text: 'Norvane is installed. Have fun!' }, { t: 'error', text: FOLDER_ERROR },
-          { t: 'toast', text: 'Please wait until the current task finishes.' });
+        await p.send(NEWS, ...msgs, { t: 'toast', text: texts.kInstalledText }, { t: 'error', text: FOLDER_ERROR },
+          { t: 'toast', text: texts.kBusyText });
         const toasts = await boxes(p, '.toast:not(.out)');
         assert.ok(toasts.length >= 1, screen + ': a toast shows');
         const hits = [];

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "bridge/player_texts.h"
 #include "prereq/prerequisites.h"
 #include "support/registry_cleanup.h"
 #include "support/temp_folder.h"
@@ -97,7 +98,7 @@ TEST(PrerequisiteDetection, UnknownIdsAreNeverInstalledAndTheListKeepsTableOrder
   const auto list = ListPrerequisites();
   ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0].id, "vcredist");
-  EXPECT_EQ(list[0].name, "Visual C++ 2015-2022 Runtime (x86)");
+  EXPECT_EQ(list[0].name, kVcRedistName);
   EXPECT_TRUE(list[0].installed);
   EXPECT_EQ(list[1].id, "directx");
   EXPECT_FALSE(list[1].installed);

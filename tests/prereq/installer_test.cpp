@@ -16,6 +16,8 @@ namespace {
 
 using test::TempFolder;
 
+const Prerequisite& DirectX() { return *FindPrerequisite("directx"); }
+
 std::wstring StandInInstaller() {
   wchar_t self[MAX_PATH];
   const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -82,10 +84,10 @@ TEST_F(RunInstallerTest, GivesUpAfterTheWaitsButNeverKillsTheInstaller) {
   std::uint32_t code = 0;
   std::uint32_t startError = 0;
   const ULONGLONG start = GetTickCount64();
-  ASSERT_TRUE(RunInstaller(installer, L"/Q", code, startError, stop, reports.callback(), "DirectX 9.0c Runtime"));
+  ASSERT_TRUE(RunInstaller(installer, L"/Q", code, startError, stop, reports.callback(), DirectX().name));
   EXPECT_LT(GetTickCount64() - start, 4000u);
   EXPECT_EQ(code, kInstallerGaveUp);
-  EXPECT_EQ(reports.lines, std::vector<std::string>({"Finishing DirectX 9.0c Runtime setup, please wait..."}));
+  EXPECT_EQ(reports.lines, std::vector<std::string>({FinishingSentence(DirectX())}));
   // Still running: the file cannot be deleted while its process lives.
   EXPECT_FALSE(DeleteFileW(installer.c_str()));
   Sleep(6000);
@@ -133,7 +135,7 @@ class InstallPrerequisiteTest : public testing::Test {
 
 TEST_F(InstallPrerequisiteTest, UnknownIdPresentRuntimeAndStopRequest) {
   EXPECT_FALSE(InstallPrerequisite("physx", transfer, stop, reports.callback()));
-  EXPECT_EQ(reports.lines, std::vector<std::string>({"Unknown component: physx"}));
+  EXPECT_EQ(reports.lines, std::vector<std::string>({UnknownComponentSentence("physx")}));
 
   reports.lines.clear();
   ASSERT_TRUE(vc64.SetDword(L"Installed", 1));
@@ -150,9 +152,8 @@ TEST_F(InstallPrerequisiteTest, AFailedDownloadIsReportedUnlessStopped) {
   transfer.bytes_done = 5;
   transfer.bytes_total = 9;
   EXPECT_FALSE(InstallPrerequisite("directx", transfer, stop, reports.callback()));
-  EXPECT_EQ(reports.lines, std::vector<std::string>({"Downloading DirectX 9.0c Runtime...",
-                                                     "Could not download DirectX 9.0c Runtime. Check your internet "
-                                                     "connection."}));
+  EXPECT_EQ(reports.lines,
+            std::vector<std::string>({DownloadingSentence(DirectX()), DownloadFailedSentence(DirectX())}));
   EXPECT_EQ(transfer.bytes_done.load(), 0);
   EXPECT_EQ(transfer.bytes_total.load(), 0);
 
@@ -166,14 +167,14 @@ TEST_F(InstallPrerequisiteTest, AFailedDownloadIsReportedUnlessStopped) {
   };
   SetInstallerDownloadForTesting(&StopDuring::Download);
   EXPECT_FALSE(InstallPrerequisite("directx", transfer, stop, reports.callback()));
-  EXPECT_EQ(reports.lines, std::vector<std::string>({"Downloading DirectX 9.0c Runtime..."}));
+  EXPECT_EQ(reports.lines, std::vector<std::string>({DownloadingSentence(DirectX())}));
 }
 
 TEST_F(InstallPrerequisiteTest, AnUnsignedInstallerIsDeletedBeforeItCanRun) {
   SetInstallerDownloadForTesting(&UnsignedDownload);
   EXPECT_FALSE(InstallPrerequisite("directx", transfer, stop, reports.callback()));
-  EXPECT_EQ(reports.lines, std::vector<std::string>({"Downloading DirectX 9.0c Runtime...",
-                                                     "The DirectX 9.0c Runtime download is damaged. Please try again."}));
+  EXPECT_EQ(reports.lines,
+            std::vector<std::string>({DownloadingSentence(DirectX()), DamagedDownloadSentence(DirectX())}));
   EXPECT_FALSE(IsRegularFile(installerPath()));
   ASSERT_EQ(downloadedUrls.size(), 1u);
   EXPECT_TRUE(downloadedUrls[0].ends_with("/download/1/7/1/1718CCC4-6315-4D8E-9543-8E28A4E18C4C/dxwebsetup.exe"));
@@ -185,7 +186,7 @@ TEST_F(InstallPrerequisiteTest, AnUnsignedLeftoverIsReplacedByAFreshDownload) {
   SetInstallerDownloadForTesting(&FailingDownload);
   EXPECT_FALSE(InstallPrerequisite("directx", transfer, stop, reports.callback()));
   EXPECT_FALSE(IsRegularFile(installerPath()));
-  EXPECT_EQ(reports.lines.front(), "Downloading DirectX 9.0c Runtime...");
+  EXPECT_EQ(reports.lines.front(), DownloadingSentence(DirectX()));
 }
 
 }  // namespace

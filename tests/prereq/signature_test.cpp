@@ -27,6 +27,9 @@ std::wstring SignedFolder() {
 
 std::wstring Signed(const wchar_t* name) { return SignedFolder() + L"\\" + name; }
 
+const Prerequisite& Vc() { return *FindPrerequisite("vcredist"); }
+const Prerequisite& Dx() { return *FindPrerequisite("directx"); }
+
 // Wine's WinVerifyTrust checks the file hash and the signature but accepts a
 // chain that ends in a root no store trusts (Windows answers
 // CERT_E_UNTRUSTEDROOT). What depends on that is checked on Windows only.
@@ -113,20 +116,19 @@ TEST_F(SignedInstallFlow, TheInstallerThatInstallsIsDeletedAfterwards) {
   ScopedEnv installs(L"NV_STANDIN_VC", L"1");
   ScopedEnv code(L"NV_STANDIN_EXIT", L"1603");  // detection wins over the exit code
   EXPECT_TRUE(Install("vcredist"));
-  EXPECT_EQ(reports, std::vector<std::string>({"Downloading Visual C++ 2015-2022 Runtime (x86)...",
-                                               "Installing Visual C++ 2015-2022 Runtime (x86)...",
-                                               "Visual C++ 2015-2022 Runtime (x86) installed."}));
+  EXPECT_EQ(reports, std::vector<std::string>({DownloadingSentence(Vc()), InstallingSentence(Vc()),
+                                               InstalledSentence(Vc(), 0)}));
   EXPECT_FALSE(IsRegularFile(Installer(L"vc_redist.x86.exe")));
 }
 
 TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
   const struct {
     const wchar_t* code;
-    const char* sentence;
+    std::string sentence;
   } vcCodes[] = {
-      {L"3010", "Visual C++ 2015-2022 Runtime (x86) installed (Windows asks for a restart later)."},
-      {L"1641", "Visual C++ 2015-2022 Runtime (x86) installed (Windows asks for a restart later)."},
-      {L"1638", "Visual C++ 2015-2022 Runtime (x86) installed."},
+      {L"3010", InstalledSentence(Vc(), 3010)},
+      {L"1641", InstalledSentence(Vc(), 1641)},
+      {L"1638", InstalledSentence(Vc(), 1638)},
   };
   for (const auto& vc : vcCodes) {
     ScopedEnv code(L"NV_STANDIN_EXIT", vc.code);
@@ -138,13 +140,13 @@ TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
   {
     ScopedEnv code(L"NV_STANDIN_EXIT", L"5");
     EXPECT_FALSE(Install("vcredist"));
-    EXPECT_EQ(reports.back(), "Visual C++ 2015-2022 Runtime (x86) setup failed (code 5).");
+    EXPECT_EQ(reports.back(), SetupFailedSentence(Vc(), 5));
   }
   reports.clear();
   {
     ScopedEnv code(L"NV_STANDIN_EXIT", L"3010");
     EXPECT_FALSE(Install("directx"));
-    EXPECT_EQ(reports.back(), "DirectX 9.0c Runtime setup failed (code 3010).");
+    EXPECT_EQ(reports.back(), SetupFailedSentence(Dx(), 3010));
     EXPECT_TRUE(IsRegularFile(Installer(L"dxwebsetup.exe")));  // kept for the next try
   }
   reports.clear();
@@ -154,9 +156,7 @@ TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
     const int downloadsBefore = downloads;
     EXPECT_FALSE(Install("directx"));
     EXPECT_EQ(downloads, downloadsBefore);
-    EXPECT_EQ(reports, std::vector<std::string>({"Installing DirectX 9.0c Runtime...",
-                                                 "Another installation is running in Windows. Wait for it to "
-                                                 "finish, then try again."}));
+    EXPECT_EQ(reports, std::vector<std::string>({InstallingSentence(Dx()), SetupFailedSentence(Dx(), 1618)}));
   }
 }
 
@@ -170,7 +170,7 @@ TEST_F(SignedInstallFlow, DamagedOrForeignDownloadsNeverRun) {
     reports.clear();
     servedFile = file;
     EXPECT_FALSE(Install("directx"));
-    EXPECT_EQ(reports.back(), "The DirectX 9.0c Runtime download is damaged. Please try again.");
+    EXPECT_EQ(reports.back(), DamagedDownloadSentence(Dx()));
     EXPECT_FALSE(IsRegularFile(Installer(L"dxwebsetup.exe")));
   }
   EXPECT_FALSE(IsRegularFile(record)) << "an untrusted installer was started";
@@ -189,7 +189,7 @@ TEST_F(SignedInstallFlow, AFailedLeftoverThatCannotBeDeletedNeverRuns) {
                                   OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(locked);
     EXPECT_FALSE(Install("directx"));
-    EXPECT_EQ(reports.back(), "The DirectX 9.0c Runtime download is damaged. Please try again.");
+    EXPECT_EQ(reports.back(), DamagedDownloadSentence(Dx()));
   }
   EXPECT_FALSE(IsRegularFile(record)) << "an installer that failed its check was started";
   DeleteFileW(record.c_str());
@@ -203,7 +203,7 @@ TEST_F(SignedInstallFlow, TheCheckedInstallerCannotBeSwappedBeforeItRuns) {
   DWORD writeError = 0;
   bool deleted = true;
   InstallPrerequisite("directx", transfer, stop, [&](const std::string& line) {
-    if (line.rfind("Installing", 0) != 0) return;
+    if (line != InstallingSentence(Dx())) return;
     tried = true;
     UniqueFile writer(CreateFileW(installer.c_str(), GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -241,7 +241,7 @@ TEST_F(DownloadedInstallFlow, EachRuntimeComesFromItsLink) {
   {
     ScopedEnv installs(L"NV_STANDIN_VC", L"1");
     EXPECT_TRUE(Install("vcredist"));
-    EXPECT_EQ(reports.back(), "Visual C++ 2015-2022 Runtime (x86) installed.");
+    EXPECT_EQ(reports.back(), InstalledSentence(Vc(), 0));
     EXPECT_FALSE(IsRegularFile(Installer(L"vc_redist.x86.exe")));
     EXPECT_FALSE(IsRegularFile(Installer(L"vc_redist.x86.exe.part.tag")));
     EXPECT_GT(transfer.bytes_total.load(), 0);
@@ -251,15 +251,15 @@ TEST_F(DownloadedInstallFlow, EachRuntimeComesFromItsLink) {
   {
     ScopedEnv code(L"NV_STANDIN_EXIT", L"1603");
     EXPECT_FALSE(Install("directx"));
-    EXPECT_EQ(reports, std::vector<std::string>({"Downloading DirectX 9.0c Runtime...", "Installing DirectX 9.0c Runtime...",
-                                                 "DirectX 9.0c Runtime setup failed (code 1603)."}));
+    EXPECT_EQ(reports, std::vector<std::string>({DownloadingSentence(Dx()), InstallingSentence(Dx()),
+                                                 SetupFailedSentence(Dx(), 1603)}));
     EXPECT_TRUE(IsRegularFile(Installer(L"dxwebsetup.exe")));
     EXPECT_TRUE(IsSignedByMicrosoft(Installer(L"dxwebsetup.exe")));
   }
   reports.clear();
   // The WebView2 link forwards to the bootstrapper, as Microsoft's does.
   EXPECT_TRUE(Install("webview2"));
-  EXPECT_EQ(reports.back(), "Microsoft Edge WebView2 Runtime installed.");
+  EXPECT_EQ(reports.back(), InstalledSentence(*FindPrerequisite("webview2"), 0));
 }
 
 }  // namespace

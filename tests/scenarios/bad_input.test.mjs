@@ -13,9 +13,7 @@ import {
   scenarioFile, slowMirror, useMirror, work,
 } from './scenario_support.mjs';
 import { wineFolder } from '../../tools/webview2-standin/driver.mjs';
-
-const DOWNLOAD_FAILED = 'Some files could not be downloaded. Check your internet connection (and that your antivirus '
-  + 'is not blocking the launcher), then try again.';
+import { matching, texts } from '../support/player_texts.mjs';
 
 scenarioFile();
 
@@ -44,12 +42,13 @@ test('the download server disappears mid-install and comes back', async () => {
   await launcher.clickInstall();
   await launcher.waitInsideBig();
   await server.kill();
-  await launcher.waitForToast(DOWNLOAD_FAILED, { error: true });
+  await launcher.waitForToast(texts.kDownloadFailedText, { error: true });
   const stopped = await launcher.settled('installing');
   assert.equal(stopped.paused, 1, 'the install can be resumed');
   assert.equal(await launcher.text('#big'), 'RESUME');
   const steps = launcher.messages('steps').at(-1).items;
-  assert.deepEqual(steps.find((s) => s.name === 'Game files'), { name: 'Game files', state: 'fail' });
+  const gameFiles = texts.kGameFilesStepName;
+  assert.deepEqual(steps.find((s) => s.name === gameFiles), { name: gameFiles, state: 'fail' });
   await launcher.screenshot('server-gone');
   const left = partSize();
   assert.ok(left > 0, 'what arrived is kept');
@@ -57,7 +56,7 @@ test('the download server disappears mid-install and comes back', async () => {
   server = await ownServer(port);
   try {
     await launcher.page.click('#big');  // RESUME
-    await launcher.waitForToast('Norvane is installed. Have fun!');
+    await launcher.waitForToast(texts.kInstalledText);
     await launcher.settled('ready');
     const ranges = await bigRanges('outage', port);
     assert.deepEqual(ranges, [`bytes=${left}-`], 'the server back, the download went on from where it was');
@@ -90,8 +89,7 @@ test('a disk too small for the download, then one that fills up during it', asyn
     await launcher.clickInstall();
     // The download would leave less than its safety margin free.
     const needed = readManifest('client').entries.reduce((sum, e) => sum + e.size, 0);
-    const text = new RegExp(`^Not enough disk space: the download needs ${Math.round(needed / 1048576)} MB, `
-      + 'the drive has (39|40) MB free\\. Free some space or pick another folder\\.$');
+    const text = matching(texts.kNotEnoughDiskSpaceText, `${Math.round(needed / 1048576)} MB`, '(39|40) MB');
     await launcher.waitForToast(text, { error: true });
     assert.equal((await launcher.settled('installing')).paused, 1);
     await launcher.screenshot('disk-too-small');
@@ -103,14 +101,14 @@ test('a disk too small for the download, then one that fills up during it', asyn
     await launcher.page.click('#big');  // RESUME
     await launcher.waitInsideBig();
     fillUp(path.join(disk, 'filler'));
-    await launcher.waitForToast(DOWNLOAD_FAILED, { error: true });
+    await launcher.waitForToast(texts.kDownloadFailedText, { error: true });
     assert.equal((await launcher.settled('installing')).paused, 1);
     const left = partSize(folder);
     assert.ok(left > 0, 'what arrived is kept');
 
     fs.rmSync(path.join(disk, 'filler'));
     await launcher.page.click('#big');  // RESUME
-    await launcher.waitForToast('Norvane is installed. Have fun!');
+    await launcher.waitForToast(texts.kInstalledText);
     await launcher.settled('ready');
     const ranges = await bigRanges('disk-fills');
     assert.deepEqual(ranges, ['', `bytes=${left}-`], 'the download went on from where the disk was full');
@@ -134,7 +132,7 @@ test('the content changes between two starts while an update lies half downloade
   useMirror(nginxMirror);
   let launcher = await Launcher.start();
   await launcher.clickInstall();
-  await launcher.waitForToast('Norvane is installed. Have fun!');
+  await launcher.waitForToast(texts.kInstalledText);
   assert.equal(await launcher.close(), 0);
 
   await publishVersion(2);

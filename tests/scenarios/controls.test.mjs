@@ -10,8 +10,8 @@ import {
   BIG, LAUNCHER_KEY, Launcher, VERSIONS, assertGameMatches, bigRanges, defaultGame, freshMachine, partSize,
   publishVersion, readKey, scenarioFile, slowMirror, useMirror,
 } from './scenario_support.mjs';
+import { fill, texts } from '../support/player_texts.mjs';
 
-const PAUSED_TOAST = 'Paused. Press Resume to continue where it stopped.';
 // What the page sends for a control the current screen has no button for.
 const post = (launcher, command) => launcher.page.evaluate((c) => window.chrome.webview.postMessage(c), command);
 
@@ -24,7 +24,7 @@ test('install: pause, resume, cancel, and INSTALL again continues the partial fi
   await launcher.clickInstall();
   await launcher.waitInsideBig();
   await launcher.page.click('#big');  // PAUSE
-  await launcher.waitForToast(PAUSED_TOAST);
+  await launcher.waitForToast(texts.kPausedText);
   const paused = await launcher.settled('installing');
   assert.equal(paused.paused, 1);
   assert.equal(await launcher.text('#big'), 'RESUME');
@@ -47,7 +47,7 @@ test('install: pause, resume, cancel, and INSTALL again continues the partial fi
   assert.equal((await readKey(LAUNCHER_KEY)).InstallDir, 'C:\\Games\\Norvane');
 
   await launcher.clickInstall();
-  await launcher.waitForToast('Norvane is installed. Have fun!');
+  await launcher.waitForToast(texts.kInstalledText);
   await launcher.settled('ready');
   assert.deepEqual(await bigRanges('install-controls'), ['', `bytes=${first}-`, `bytes=${second}-`]);
   assertGameMatches(defaultGame, { hd: false });
@@ -72,7 +72,7 @@ test('closing during the install download: the next start resumes the partial fi
   const offer = await launcher.settled('install');
   assert.equal(offer.dir, 'C:\\Games\\Norvane', 'the chosen folder is proposed again');
   await launcher.clickInstall();
-  await launcher.waitForToast('Norvane is installed. Have fun!');
+  await launcher.waitForToast(texts.kInstalledText);
   await launcher.settled('ready');
   assert.deepEqual(await bigRanges('install-close'), ['', `bytes=${left}-`], 'the download went on from where it was');
   assertGameMatches(defaultGame, { hd: false });
@@ -87,7 +87,7 @@ test('update: pause and cancel leave it paused, RESUME finishes it', async () =>
   await launcher.waitForScreen('updating');
   // The updating screen offers no pause or cancel; the bridge takes both.
   await post(launcher, 'pause');
-  await launcher.waitForToast(PAUSED_TOAST);
+  await launcher.waitForToast(texts.kPausedText);
   assert.equal((await launcher.settled('updating')).paused, 1);
   assert.equal(await launcher.text('#big'), 'RESUME');
   const first = partSize();
@@ -123,7 +123,7 @@ test('repair: pause, resume, cancel, and a second repair fixes the file', async 
   await launcher.page.click('#sbRepair');
   await launcher.waitInsideBig();
   await post(launcher, 'pause');  // the repair screen has CANCEL only
-  await launcher.waitForToast(PAUSED_TOAST);
+  await launcher.waitForToast(texts.kPausedText);
   assert.equal((await launcher.settled('repair')).paused, 1);
   assert.equal(await launcher.text('#bigLink'), 'Cancel repair');
   const first = partSize();
@@ -131,14 +131,14 @@ test('repair: pause, resume, cancel, and a second repair fixes the file', async 
   await launcher.page.click('#big');  // RESUME
   await launcher.waitInsideBig(first + 512 * 1024);
   await launcher.page.click('#big');  // CANCEL
-  await launcher.waitForToast('Repair stopped.');
+  await launcher.waitForToast(texts.kRepairStoppedText);
   await launcher.settled('ready');
   assert.ok(fs.readFileSync(big).equals(damaged), 'a stopped repair leaves the file as it was');
   const second = partSize();
   assert.ok(second > first);
 
   await launcher.page.click('#sbRepair');
-  await launcher.waitForToast('Repair finished: 1 file(s) fixed.');
+  await launcher.waitForToast(fill(texts.kRepairFixedText, 1));
   await launcher.settled('ready');
   assert.deepEqual(await bigRanges('repair-controls'), ['', `bytes=${first}-`, `bytes=${second}-`]);
   assertGameMatches(defaultGame, { hd: false });

@@ -11,6 +11,7 @@ import {
   launcherExe, nginxMirror, publishVersion, readKey, readManifest, scenarioFile, sha256, shortcutsPresent,
   slowMirror, until, useMirror,
 } from './scenario_support.mjs';
+import { fill, oneLine, texts } from '../support/player_texts.mjs';
 
 scenarioFile();
 
@@ -33,12 +34,13 @@ test('a fresh install without the HD pack', async () => {
   assert.equal(await readKey(LAUNCHER_KEY), null, 'nothing registered before INSTALL');
 
   await launcher.clickInstall();
-  await launcher.waitForToast('Norvane is installed. Have fun!');
+  await launcher.waitForToast(texts.kInstalledText);
   await launcher.settled('ready');
   assert.match(await launcher.text('#bar'), new RegExp(`Game is up to date · Version ${shown(VERSIONS[1])}`));
   assert.match(await launcher.text('#bar'), /Installed in C:\\Games\\Norvane/);
   const steps = launcher.messages('steps').at(-1).items;
-  assert.deepEqual(steps.slice(-2), [{ name: 'Game files', state: 'done' }, { name: 'Shortcuts', state: 'done' }]);
+  assert.deepEqual(steps.slice(-2),
+    [{ name: texts.kGameFilesStepName, state: 'done' }, { name: texts.kShortcutsStepName, state: 'done' }]);
   await launcher.screenshot('install-ready');
 
   assertGameMatches(defaultGame, { hd: false });
@@ -77,7 +79,7 @@ test('a repair after one file was deleted and one altered', async () => {
   fs.rmSync(path.join(defaultGame, 'data/map.rsw'));
   fs.writeFileSync(path.join(defaultGame, 'data/a.dat'), 'altered');
   await launcher.page.click('#sbRepair');
-  await launcher.waitForToast('Repair finished: 2 file(s) fixed.');
+  await launcher.waitForToast(fill(texts.kRepairFixedText, 2));
   await launcher.settled('ready');
   const counters = launcher.messages('repair').at(-1);
   const files = readManifest('client').entries.length;
@@ -92,7 +94,7 @@ test('the HD pack on, then off', async () => {
   await launcher.settled('ready');
   await launcher.page.click('#btnSettings');
   await launcher.page.click('#setHd');
-  await launcher.waitForToast('4K HD pack installed.');
+  await launcher.waitForToast(texts.kHdInstalledText);
   await launcher.settled('ready');
   assertGameMatches(defaultGame, { hd: true });
   await assertRegistered({ hd: true });
@@ -103,7 +105,7 @@ test('the HD pack on, then off', async () => {
   await launcher.page.waitForSelector('#dialog:not([hidden])');
   assert.equal(await launcher.text('#dlgTitle'), 'REMOVE THE HD PACK?');
   await launcher.page.click('#dlgOk');
-  await launcher.waitForToast('4K HD pack removed.');
+  await launcher.waitForToast(texts.kHdRemovedText);
   await launcher.settled('ready');
   assertGameMatches(defaultGame, { hd: false });
   await assertRegistered({ hd: false });
@@ -125,8 +127,7 @@ test('uninstall from the page keeps the screenshots and nothing else of the game
   assert.match(await launcher.text('#dlgText'), /C:\\Games\\Norvane/);
   await launcher.page.click('#dlgOk');
   assert.equal(await launcher.ended(), 0, 'the launcher closes after the result');
-  assert.deepEqual(launcher.lines(),
-    [`messagebox|${0x40}|Norvane was removed from your PC. Your screenshots were kept.`]);
+  assert.deepEqual(launcher.lines(), [`messagebox|${0x40}|${oneLine(texts.kRemovedText)}`]);
   // The unrecorded shipped list stays with the screenshots.
   assert.deepEqual(filesIn(defaultGame), ['DATA.INI.full', 'screenshot/shot1.jpg']);
   assert.equal(await readKey(LAUNCHER_KEY), null);
@@ -138,7 +139,7 @@ test('a fresh install with the HD pack, removed through the Windows entry (--uni
   await freshMachine();
   const launcher = await Launcher.start();
   await launcher.clickInstall({ hd: true });
-  await launcher.waitForToast('Norvane is installed. Have fun!');
+  await launcher.waitForToast(texts.kInstalledText);
   const ready = await launcher.settled('ready');
   assert.equal(ready.hd, 1);
   assertGameMatches(defaultGame, { hd: true });
@@ -150,8 +151,8 @@ test('a fresh install with the HD pack, removed through the Windows entry (--uni
   const uninstaller = await Launcher.start({ exe: copy, args: ['--uninstall'], answers: ['yes'], session: false });
   assert.equal(await uninstaller.ended(), 0);
   assert.deepEqual(uninstaller.lines(), [
-    `messagebox|${0x4 | 0x30 | 0x100}|Uninstall Norvane from C:\\Games\\Norvane ?  The game files are removed. Your screenshots are kept.`,
-    `messagebox|${0x40}|Norvane was removed from your PC. Your screenshots were kept.`,
+    `messagebox|${0x4 | 0x30 | 0x100}|${oneLine(fill(texts.kUninstallConfirmText, 'C:\\Games\\Norvane'))}`,
+    `messagebox|${0x40}|${oneLine(texts.kRemovedText)}`,
   ]);
   assert.equal(await readKey(LAUNCHER_KEY), null);
   assert.equal(await readKey(UNINSTALL_KEY), null);

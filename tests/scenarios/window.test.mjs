@@ -8,6 +8,7 @@ import {
   sleep, until,
 } from './scenario_support.mjs';
 import path from 'node:path';
+import { texts } from '../support/player_texts.mjs';
 
 let launcher;
 let registry;
@@ -20,7 +21,7 @@ scenarioFile({ setup: async () => {
   launcher = await Launcher.start();
   launcher.keep = true;  // one launcher for every test of this file
   await launcher.clickInstall();
-  await launcher.waitForToast('Norvane is installed. Have fun!');
+  await launcher.waitForToast(texts.kInstalledText);
   await launcher.settled('ready');
   registry = await readKey(LAUNCHER_KEY);
   snapshot = gameSnapshot();
@@ -66,7 +67,7 @@ test('commands from a frame of another origin are ignored', async () => {
 
   // The same command from the page itself is carried out.
   await launcher.page.evaluate(() => window.chrome.webview.postMessage('repair'));
-  await launcher.waitForToast('Repair finished: every file is fine.');
+  await launcher.waitForToast(texts.kRepairAllFineText);
   await launcher.settled('ready');
   assert.equal(sources.at(-1)[0], 'https://launcher.norvane.local/launcher.html');
   assertGameMatches(defaultGame, { hd: false });

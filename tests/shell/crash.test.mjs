@@ -18,6 +18,7 @@ import {
   build, checkGame, checkLaunchers, clearLauncherSettings, freshPlayer, filesBelow, sleep,
   windowsProcesses,
 } from './player_machine.mjs';
+import { texts } from '../support/player_texts.mjs';
 
 const work = path.join(build, 'crash');
 const www = path.join(build, 'test-servers/www/download');
@@ -70,6 +71,8 @@ const readyShown = () => machine.lastState()?.state === 'ready' && !machine.last
 const toastShown = (text) => () => machine.texts('toast').some((t) => t.startsWith(text));
 
 const toastSeen = (text) => (s, m) => m.texts('toast').some((t) => t.startsWith(text)) && !s.checking;
+// What both repair toasts (every file fine, or some fixed) start with.
+const REPAIR_FINISHED = texts.kRepairFixedText.slice(0, texts.kRepairFixedText.indexOf('{}'));
 
 async function ensureInstalled() {
   content.offer({ client: world.client, launcher: world.launcher });
@@ -135,7 +138,7 @@ const kinds = {
   },
   repair: {
     window: 1500,
-    ended: toastShown('Repair finished'),
+    ended: toastShown(REPAIR_FINISHED),
     timeOnly: true,
     async prepare() {
       await ensureInstalled();
@@ -154,18 +157,18 @@ const kinds = {
     async finish() {
       await startAndSettle();
       await machine.command('repair');
-      await machine.settle({ until: toastSeen('Repair finished') });
+      await machine.settle({ until: toastSeen(REPAIR_FINISHED) });
     },
   },
   hd: {
     window: 1200,
-    ended: toastShown('4K HD pack installed.'),
+    ended: toastShown(texts.kHdInstalledText),
     async prepare() {
       await ensureInstalled();
       await startAndSettle();
       if (world.hdOn) {
         await machine.command('hd|0');
-        await machine.settle({ until: toastSeen('4K HD pack removed.') });
+        await machine.settle({ until: toastSeen(texts.kHdRemovedText) });
         world.hdOn = false;
       }
     },
@@ -178,7 +181,7 @@ const kinds = {
       world.hdOn = true;
       await startAndSettle();
       await machine.command('hd|1');
-      await machine.settle({ until: toastSeen('4K HD pack installed.') });
+      await machine.settle({ until: toastSeen(texts.kHdInstalledText) });
     },
   },
   selfupdate: {

@@ -12,6 +12,7 @@ import {
   build, launcherExe as exe, origin, pageAddress, root, runtimeFolder, sleep as settle, spawnLauncher, startLauncher,
   within,
 } from '../../tools/webview2-standin/launch.mjs';
+import { fill, matching, oneLine, texts } from '../support/player_texts.mjs';
 
 let driver;
 let scratch;
@@ -233,8 +234,7 @@ launcherTest('a renderer failure reloads the page, which gets the replay after i
 });
 
 launcherTest('a browser failure, a vanished driver or no browser at all ask the runtime question and close', async () => {
-  const question = (code) => `messagebox|${0x10 | 0x4}|The launcher window could not start (Microsoft Edge WebView2, `
-    + `error ${code}).  Install or repair the Microsoft Edge WebView2 Runtime now?`;
+  const question = (code) => `messagebox|${0x10 | 0x4}|${oneLine(fill(texts.kWebViewFailedText, code))}`;
 
   let { run, session } = await startWithPage();
   await session.processFailed(0);
@@ -254,8 +254,7 @@ launcherTest('a browser failure, a vanished driver or no browser at all ask the 
 launcherTest('without a runtime the launcher offers the setup, whose failure offers the download page', async () => {
   let run = launch({ runtime: false, answers: ['no'] });
   assert.equal(await within(run.exited, 20000, 'exit after no'), 0);
-  assert.deepEqual(run.lines(), [`messagebox|${0x20 | 0x4}|Norvane needs the Microsoft Edge WebView2 Runtime `
-    + '(a free Microsoft component).  Download and install it now?']);
+  assert.deepEqual(run.lines(), [`messagebox|${0x20 | 0x4}|${oneLine(texts.kRuntimeQuestionText)}`]);
 
   // Yes: the setup window installs (the test installer does not provide a
   // runtime), then the download page is offered and opened.
@@ -263,7 +262,7 @@ launcherTest('without a runtime the launcher offers the setup, whose failure off
   assert.equal(await within(run.exited, 90000, 'exit after the setup'), 0);
   const lines = run.lines();
   assert.equal(lines.length, 3, JSON.stringify(lines));
-  assert.match(lines[1], /^messagebox\|20\|The WebView2 Runtime could not be installed automatically\./);
+  assert.equal(lines[1], `messagebox|20|${oneLine(texts.kRuntimeFailedText)}`);
   assert.equal(lines[2], 'open|https://localhost:18444/webview2/');
 });
 
@@ -290,7 +289,7 @@ launcherTest('the uninstall switch in any letter case runs the uninstall flow wi
     assert.equal(await within(run.exited, 20000, 'uninstall exit'), 0);
     const lines = run.lines();
     assert.equal(lines.length, 1, JSON.stringify(lines));
-    assert.match(lines[0], /^messagebox\|\d+\|Uninstall Norvane from /);
+    assert.match(lines[0].replace(/^messagebox\|\d+\|/, ''), matching(oneLine(texts.kUninstallConfirmText), '.*'));
     assert.equal(driver.sessions.length, sessions, 'no web view was created');
   }
 });

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "bridge/main_window_handle.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "jobs/job_engine.h"
 #include "support/temp_folder.h"
@@ -48,6 +50,12 @@ class MainWindowTest : public ::testing::Test {
     }
   }
   std::string Log() const { return test::ReadAll(log_).value_or(""); }
+  // A message box's line in the log: its text on one line.
+  static std::string Logged(int type, std::wstring_view text) {
+    std::string line = "messagebox|" + std::to_string(type) + "|" + ToUtf8(text) + "\n";
+    std::replace(line.begin(), line.end() - 1, '\n', ' ');
+    return line;
+  }
 
   test::TempFolder folder_;
   std::wstring log_;
@@ -85,9 +93,7 @@ TEST_F(MainWindowTest, CloseDuringADownloadAsksAndNoKeepsItRunning) {
   SendMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_TRUE(IsWindow(window_));
   EXPECT_FALSE(stopFlag.load());
-  EXPECT_EQ(Log(),
-            "messagebox|292|A download is running. Close the launcher anyway?  It continues where it stopped the next "
-            "time you open it.\n");
+  EXPECT_EQ(Log(), Logged(292, kCloseDuringDownloadText));
   SendMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window_));
   EXPECT_TRUE(stopFlag.load());
@@ -111,9 +117,7 @@ TEST_F(MainWindowTest, AWebViewFailureAsksForTheRuntimeAndCloses) {
   EXPECT_FALSE(IsWindow(window_));
   EXPECT_TRUE(InstallRuntimeAtExit());
   EXPECT_EQ(stopReason.load(), kStopQuit);
-  EXPECT_NE(Log().find("messagebox|20|The launcher window could not start (Microsoft Edge WebView2, error "
-                       "0x80070002).  Install or repair"),
-            std::string::npos);
+  EXPECT_NE(Log().find(Logged(20, WebViewFailedText(0x80070002u))), std::string::npos);
 }
 
 }  // namespace

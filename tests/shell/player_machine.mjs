@@ -11,6 +11,7 @@ import { StandInDriver } from '../../tools/webview2-standin/driver.mjs';
 import {
   build, launcherExe as builtLauncher, pageAddress, root, sleep, spawnLauncher, wine,
 } from '../../tools/webview2-standin/launch.mjs';
+import { texts } from '../support/player_texts.mjs';
 
 export { build, pageAddress, root, sleep };
 
@@ -305,7 +306,7 @@ export class PlayerMachine {
       await this.post(text);
       await sleep(700);
       const busy = session.pageMessages().slice(before)
-        .some((m) => m.t === 'toast' && m.text === 'Please wait until the current task finishes.');
+        .some((m) => m.t === 'toast' && m.text === texts.kBusyText);
       if (!busy) return sent;
       if (Date.now() > end) throw new Error(`the launcher stayed busy for ${text}`);
     }

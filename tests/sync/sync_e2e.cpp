@@ -61,7 +61,7 @@ std::string RowCount() {
 std::string RowState(const std::string& path) {
   std::lock_guard<std::mutex> lock(nv::progressMutex);
   for (const nv::FileRow& row : nv::progressRecord.fileRows)
-    if (row.path == path) return row.state;
+    if (row.path == path) return std::string(nv::RowStateName(row.state));
   return "-";
 }
 
@@ -111,7 +111,7 @@ int wmain(int argc, wchar_t** argv) {
   const nv::GameSync sync = nv::SyncGame(nv::kJobUpdateCheck, folder,
                                          {.client = true,
                                           .hd = std::wstring(argv[3]) == L"client+hd",
-                                          .busyState = "updating",
+                                          .busyState = nv::Screen::kUpdating,
                                           .showFileList = true});
   done = true;
   if (pauser.joinable()) pauser.join();

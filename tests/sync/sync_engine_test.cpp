@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/player_texts.h"
 #include "net/net_seams.h"
 #include "net/net_test_support.h"
 #include "support/temp_folder.h"
@@ -129,10 +130,11 @@ class SyncEngineTest : public testing::Test {
     return test::ReadAll(JoinGamePath(temp.path(), path));
   }
 
+  // As the page reads them.
   std::vector<std::string> RowStates() {
     std::lock_guard<std::mutex> lock(progressMutex);
     std::vector<std::string> states;
-    for (auto& row : progressRecord.fileRows) states.push_back(row.state);
+    for (auto& row : progressRecord.fileRows) states.emplace_back(RowStateName(row.state));
     return states;
   }
 
@@ -147,7 +149,7 @@ class SyncEngineTest : public testing::Test {
   test::TempFolder temp;
   std::string error;
   bool started = false;
-  SyncRequest update{true, false, false, "updating", true, false, &stopFlag};
+  SyncRequest update{true, false, false, Screen::kUpdating, true, false, &stopFlag};
 };
 
 // A "data" link planted in the game folder points at a decoy folder standing
@@ -246,9 +248,7 @@ TEST_F(SyncEngineTest, DiskSpaceIsTestedAgainstNeedPlusMargin) {
   const auto items = Items(1, 1024 * kMiB);
   w.freeBytes = 1024 * kMiB + 60 * kMiB;
   EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncFailed);
-  EXPECT_EQ(error,
-            "Not enough disk space: the download needs 1.0 GB, the drive has 1.1 GB free. Free "
-            "some space or pick another folder.");
+  EXPECT_EQ(error, FillText(kNotEnoughDiskSpaceText, {"1.0 GB", "1.1 GB"}));
   EXPECT_TRUE(w.requests.empty());
   w.freeBytes = 1024 * kMiB + 70 * kMiB;
   EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncDone);
@@ -345,7 +345,7 @@ TEST_F(SyncEngineTest, RepairCountsBrokenMissingAndFixed) {
   ASSERT_TRUE(DeleteFileW(JoinGamePath(temp.path(), "c").c_str()));
   const FileState before = LoadFileState(temp.path());
   w.requests.clear();
-  SyncRequest repair{true, false, true, "repair", true, true, &stopFlag};
+  SyncRequest repair{true, false, true, Screen::kRepair, true, true, &stopFlag};
   ASSERT_EQ(Sync(repair), kSyncDone) << error;
   EXPECT_EQ(w.requests.size(), 2u);
   EXPECT_EQ(Read("a"), "1");
@@ -369,7 +369,7 @@ TEST_F(SyncEngineTest, ClientAndHdItemsInOrder) {
   EXPECT_EQ(status.hdBytes, 2);
   EXPECT_EQ(Read("textures/4k.pak"), "hd");
   // HD on alone leaves the client's version alone.
-  SyncRequest hdOn{false, true, false, "updating", true, false, &stopFlag};
+  SyncRequest hdOn{false, true, false, Screen::kUpdating, true, false, &stopFlag};
   ASSERT_EQ(Sync(hdOn), kSyncDone);
   EXPECT_EQ(LoadFileState(temp.path()).version, "v1");
 }

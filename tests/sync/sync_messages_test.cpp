@@ -22,12 +22,5 @@ TEST(SyncMessages, DiskSpaceKeepsA64MiBMarginOutOfTheText) {
   EXPECT_NE(DiskSpaceErrorText(~std::uint64_t{0} - 10, ~std::uint64_t{0} - 1), "");
 }
 
-TEST(SyncMessages, ChangedAfterDownloadCountsFiles) {
-  EXPECT_EQ(ChangedAfterDownloadText(1),
-            "1 file(s) were changed or removed right after downloading - usually an antivirus. "
-            "Add the game folder as an exception, then use Repair.");
-  EXPECT_EQ(ChangedAfterDownloadText(12).substr(0, 11), "12 file(s) ");
-}
-
 }  // namespace
 }  // namespace nv

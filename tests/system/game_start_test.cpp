@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "jobs/job_engine.h"
 #include "support/page_recorder.h"

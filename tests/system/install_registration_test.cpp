@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "bridge/player_texts.h"
 #include "support/temp_folder.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
@@ -58,8 +59,8 @@ TEST_F(Registration, InstallDirIsStoredAndReadNormalised) {
 
 TEST_F(Registration, WrongOrEmptyValuesReadAsAbsent) {
   EXPECT_EQ(ReadInstallDir(), L"");
-  EXPECT_TRUE(ReadLauncherFlag(L"Hd", true));
-  EXPECT_FALSE(ReadLauncherFlag(L"Installed", false));
+  EXPECT_TRUE(ReadLauncherFlag(kHdFlag, true));
+  EXPECT_FALSE(ReadLauncherFlag(kInstalledFlag, false));
 
   const wchar_t empty[] = L"";
   test::SetRegValue(HKEY_CURRENT_USER, kLauncherSettingsKey, L"InstallDir", REG_SZ, empty, sizeof empty);
@@ -69,16 +70,16 @@ TEST_F(Registration, WrongOrEmptyValuesReadAsAbsent) {
   EXPECT_EQ(ReadInstallDir(), L"");
   const wchar_t text[] = L"1";
   test::SetRegValue(HKEY_CURRENT_USER, kLauncherSettingsKey, L"Hd", REG_SZ, text, sizeof text);
-  EXPECT_FALSE(ReadLauncherFlag(L"Hd", false));
-  EXPECT_TRUE(ReadLauncherFlag(L"Hd", true));
+  EXPECT_FALSE(ReadLauncherFlag(kHdFlag, false));
+  EXPECT_TRUE(ReadLauncherFlag(kHdFlag, true));
 
-  WriteLauncherFlag(L"Hd", true);
+  WriteLauncherFlag(kHdFlag, true);
   const auto hd = ReadRegValue(HKEY_CURRENT_USER, kLauncherSettingsKey, L"Hd");
   ASSERT_TRUE(hd);
   EXPECT_EQ(hd->type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(hd->Dword(), 1u);
-  EXPECT_TRUE(ReadLauncherFlag(L"Hd", false));
-  WriteLauncherFlag(L"Hd", false);
+  EXPECT_TRUE(ReadLauncherFlag(kHdFlag, false));
+  WriteLauncherFlag(kHdFlag, false);
   EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, kLauncherSettingsKey, L"Hd")->Dword(), 0u);
 }
 
@@ -104,7 +105,7 @@ TEST_F(Registration, UninstallEntryWithEmptyStateAndNoIcon) {
   ASSERT_TRUE(FileExists(copy));
   EXPECT_EQ(ReadAll(copy), ReadAll(OwnExePath()));
   EXPECT_EQ(ReadInstallDir(), game.path());
-  EXPECT_TRUE(ReadLauncherFlag(L"Shortcut", false));
+  EXPECT_TRUE(ReadLauncherFlag(kShortcutFlag, false));
 
   // Exactly the nine values. Wine enumerates values sorted by name, so the
   // write order is checked on UninstallEntryValues, which the writer walks.
@@ -153,7 +154,7 @@ TEST_F(Registration, UninstallEntryWithIconVersionAndRecordedSizes) {
             L"2026.12 \u00e9");
   EXPECT_EQ(ReadRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"EstimatedSize")->Dword(),
             (test::SizeOf(copy) + (3 << 20) + 5000) / 1024);
-  EXPECT_FALSE(ReadLauncherFlag(L"Shortcut", true));
+  EXPECT_FALSE(ReadLauncherFlag(kShortcutFlag, true));
 }
 
 TEST_F(Registration, ShortcutsReadBack) {
@@ -174,7 +175,7 @@ TEST_F(Registration, ShortcutsReadBack) {
     EXPECT_TRUE(test::SameText(info->workingDir, game.path())) << info->workingDir;
     EXPECT_TRUE(test::SameText(info->iconPath, copy)) << info->iconPath;
     EXPECT_EQ(info->iconIndex, 0);
-    EXPECT_EQ(info->description, L"Norvane - launcher, updates and PLAY");
+    EXPECT_EQ(info->description, kShortcutDescription);
   }
 
   // With the icon present and the desktop option off: the Start-menu link

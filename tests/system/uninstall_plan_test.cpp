@@ -66,12 +66,6 @@ TEST(DeferredDelete, CommandLineByteForByte) {
   EXPECT_EQ(InterpreterPath(std::wstring(260, L'x')), L"cmd.exe");
 }
 
-TEST(UninstallTexts, ConfirmationNamesTheFolder) {
-  EXPECT_EQ(UninstallConfirmText(L"C:\\Games\\Norvane"),
-            L"Uninstall Norvane from\nC:\\Games\\Norvane ?\n\nThe game files are removed. Your "
-            L"screenshots are kept.");
-}
-
 TEST(UninstallEntry, NineValuesInOrderWithTheirTypes) {
   UninstallEntryInput input;
   input.folder = L"C:\\G";

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "jobs/job_engine.h"
 #include "support/page_recorder.h"
@@ -222,7 +223,7 @@ TEST_F(Uninstall, CommandRemovesAndReports) {
   answers = {IDYES};
   EXPECT_EQ(RunUninstallCommand(), 0);
   ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[1].text, L"Norvane was removed from your PC.\nYour screenshots were kept.");
+  EXPECT_EQ(boxes[1].text, kRemovedText);
   EXPECT_EQ(boxes[1].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
   ExpectRemoved();
 }
@@ -271,7 +272,7 @@ TEST_F(Uninstall, CommandWaitsForTheGame) {
   answers = {IDYES, IDCANCEL};
   EXPECT_EQ(RunUninstallCommand(), 1);
   ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[1].text, L"Norvane is running. Close the game, then press Retry.");
+  EXPECT_EQ(boxes[1].text, kGameRunningRetryText);
   EXPECT_EQ(boxes[1].type, static_cast<UINT>(MB_RETRYCANCEL | MB_ICONWARNING));
   EXPECT_TRUE(FileExists(game_ + L"\\data\\c.grf"));
   EXPECT_TRUE(test::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryKey));
@@ -286,7 +287,7 @@ TEST_F(Uninstall, CommandWaitsForTheGame) {
   };
   EXPECT_EQ(RunUninstallCommand(), 0);
   ASSERT_EQ(boxes.size(), 4u);
-  EXPECT_EQ(boxes[3].text, L"Norvane was removed from your PC.\nYour screenshots were kept.");
+  EXPECT_EQ(boxes[3].text, kRemovedText);
   ExpectRemoved();
   runningGame = nullptr;
 }
@@ -297,7 +298,7 @@ TEST_F(Uninstall, JobRefusesWithoutFolderOrWhileTheGameRuns) {
   test::TestWindow window;
   UninstallJob();
   DrainOutbox();
-  EXPECT_EQ(page.messages(), (std::vector<std::string>{BuildErrorJson("The game is not installed.")}));
+  EXPECT_EQ(page.messages(), (std::vector<std::string>{BuildErrorJson(kNotInstalledText)}));
 
   Install();
   TempFolder elsewhere;
@@ -307,7 +308,7 @@ TEST_F(Uninstall, JobRefusesWithoutFolderOrWhileTheGameRuns) {
   UninstallJob();
   DrainOutbox();
   EXPECT_EQ(page.messages(),
-            (std::vector<std::string>{BuildErrorJson("Close the game first, then uninstall.")}));
+            (std::vector<std::string>{BuildErrorJson(kCloseGameFirstText)}));
   EXPECT_TRUE(FileExists(game_ + L"\\data\\c.grf"));
   MSG msg;
   EXPECT_FALSE(PeekMessageW(&msg, window.hwnd(), kWmUninstallDone, kWmUninstallDone, PM_REMOVE));
@@ -321,9 +322,7 @@ TEST_F(Uninstall, JobRefusesWithoutFolderOrWhileTheGameRuns) {
 
   ShowUninstallResult(window.hwnd(), false);
   ASSERT_FALSE(boxes.empty());
-  EXPECT_EQ(boxes.back().text,
-            L"Norvane was removed, but some files could not be deleted (in use or blocked). You "
-            L"can delete the game folder by hand.");
+  EXPECT_EQ(boxes.back().text, kIncompleteJobText);
   EXPECT_EQ(boxes.back().owner, window.hwnd());
 }
 

@@ -15,6 +15,7 @@
 #include "bridge/dispatcher/open_target.h"
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "jobs/job_engine.h"
 #include "prereq/prerequisites.h"
@@ -63,7 +64,7 @@ std::optional<std::wstring> ShowFolderPicker() {
   FILEOPENDIALOGOPTIONS options = 0;
   dialog->GetOptions(&options);
   dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
-  dialog->SetTitle(L"Choose where to install Norvane");
+  dialog->SetTitle(kFolderPickerTitle);
   if (FAILED(dialog->Show(MainWindow()))) return std::nullopt;
   ComPtr<IShellItem> item;
   if (FAILED(dialog->GetResult(item.put()))) return std::nullopt;
@@ -123,7 +124,7 @@ void PickInstallFolder() {
   facts.holdsGame = IsRegularFile(path + (path.back() == L'\\' ? L"" : L"\\") + L"norvane.exe");
   facts.isEmpty = PathIsDirectoryEmptyW(path.c_str()) != FALSE;
   const std::wstring folder = InstallFolderForPick(path, facts);
-  PostToPage("browse", BuildBrowseJson(ToUtf8(folder), FreeBytesForPage(folder)));
+  PostToPage(MessageType::kBrowse, BuildBrowseJson(ToUtf8(folder), FreeBytesForPage(folder)));
 }
 
 void DispatchCommand(std::wstring_view text) {
@@ -140,7 +141,7 @@ void DispatchCommand(std::wstring_view text) {
     JobArgument argument;
     argument.folder = NormalizeInstallFolder(CommandField(fields, 1));
     if (argument.folder.empty()) {
-      PostToPage("error", BuildErrorJson(kInvalidFolderText));
+      ReportError(kInvalidFolderText);
       return;
     }
     argument.hd = IsTrueField(fields, 2);
@@ -155,7 +156,7 @@ void DispatchCommand(std::wstring_view text) {
   } else if (name == L"cancel") {
     if (jobBusy.load()) {
       RequestStop(kStopCancel);
-    } else if (CurrentScreen() == "installing" || CurrentScreen() == "repair") {
+    } else if (CurrentScreen() == Screen::kInstalling || CurrentScreen() == Screen::kRepair) {
       // A stopped install or repair is on screen: the start-up check decides
       // whether the ready or the install screen comes back.
       StartJob(kJobUpdateCheck, defaultArgument);
@@ -166,8 +167,8 @@ void DispatchCommand(std::wstring_view text) {
     StartJob(kJobRepair, defaultArgument);
   } else if (name == L"hd") {
     const bool on = IsTrueField(fields, 1);
-    if (CurrentScreen() == "install" || CurrentScreen().empty()) {
-      WriteLauncherFlag(L"Hd", on);  // nothing installed yet: only the choice is kept
+    if (CurrentScreen() == Screen::kInstall || !CurrentScreen()) {
+      WriteLauncherFlag(kHdFlag, on);  // nothing installed yet: only the choice is kept
     } else {
       StartJob(on ? kJobHdOn : kJobHdOff, defaultArgument);
     }

@@ -11,6 +11,7 @@
 #include "bridge/dispatcher/command_dispatcher_testing.h"
 #include "bridge/dispatcher/desktop_shell.h"
 #include "bridge/nv_api.h"
+#include "bridge/player_texts.h"
 #include "jobs/job_engine.h"
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
@@ -74,8 +75,8 @@ class DispatcherTest : public testing::Test {
     window.PumpUntil([] { return !jobBusy.load(); });
     window.Pump(20);
   }
-  void ShowScreen(const char* screen) {
-    PostToPage("state", "{\"t\":\"state\"}", screen);
+  void ShowScreen(Screen screen) {
+    PostToPage(MessageType::kState, "{\"t\":\"state\"}", screen);
     window.Pump(20);
     page.clear();
   }
@@ -115,8 +116,7 @@ TEST_F(DispatcherTest, InvalidFoldersGetTheFixedErrorAndStartNothing) {
     page.clear();
     Send(command);
     ASSERT_EQ(Events().size(), 1u) << command;
-    EXPECT_EQ(Events()[0], "{\"t\":\"error\",\"text\":\"Please choose a valid folder (for example "
-                           "C:\\\\Games\\\\Norvane).\"}");
+    EXPECT_EQ(Events()[0], BuildErrorJson(kInvalidFolderText));
   }
   EXPECT_TRUE(started.empty());
 }
@@ -248,16 +248,16 @@ TEST_F(OpenRoadTest, TheDesktopShellRoadFailsCleanlyWithoutCom) {
 }
 
 TEST_F(DispatcherTest, HdBeforeInstallOnlyStoresTheChoice) {
-  ShowScreen("install");
-  WriteLauncherFlag(L"Hd", false);
+  ShowScreen(Screen::kInstall);
+  WriteLauncherFlag(kHdFlag, false);
   Send(L"hd|1");
-  EXPECT_TRUE(ReadLauncherFlag(L"Hd", false));
+  EXPECT_TRUE(ReadLauncherFlag(kHdFlag, false));
   Send(L"hd|0");
-  EXPECT_FALSE(ReadLauncherFlag(L"Hd", true));
+  EXPECT_FALSE(ReadLauncherFlag(kHdFlag, true));
   EXPECT_TRUE(started.empty());
   EXPECT_TRUE(Events().empty());
 
-  ShowScreen("ready");
+  ShowScreen(Screen::kReady);
   Send(L"hd|1");
   Send(L"hd|yes");
   ASSERT_EQ(started.size(), 2u);
@@ -266,11 +266,11 @@ TEST_F(DispatcherTest, HdBeforeInstallOnlyStoresTheChoice) {
 }
 
 TEST_F(DispatcherTest, CancelStopsAJobOrGoesBackFromAStoppedScreen) {
-  ShowScreen("ready");
+  ShowScreen(Screen::kReady);
   Send(L"cancel");
   EXPECT_TRUE(started.empty());  // idle on the ready screen: nothing
 
-  ShowScreen("installing");
+  ShowScreen(Screen::kInstalling);
   Send(L"cancel");
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0].id, kJobUpdateCheck);

@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "sync/fs/product_name.h"
-
 namespace nv {
 
 // A recorded path (UTF-8) is used only when it is not empty, does not start
@@ -34,7 +32,6 @@ std::wstring InterpreterPath(std::wstring_view systemFolder);
 std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstring_view copyPath,
                                         std::wstring_view folder);
 
-inline constexpr const wchar_t* kMessageCaption = kProductName;
 inline constexpr wchar_t kGameRunningRetryText[] =
     L"Norvane is running. Close the game, then press Retry.";
 inline constexpr wchar_t kRemovedText[] =

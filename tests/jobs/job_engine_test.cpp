@@ -10,6 +10,7 @@
 #include "bridge/main_window_handle.h"
 #include "bridge/nv_api.h"
 #include "jobs/job_engine.h"
+#include "jobs/job_engine_testing.h"
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
 #include "support/test_window.h"

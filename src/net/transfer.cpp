@@ -20,9 +20,10 @@ namespace {
 
 // Three passes over every mirror without progress, with the growing pauses
 // between them (2 s after the first, 4 s after the second), ride out a server
-// restart or a short drop of the network; a file that still does not come
-// fails then, and the job says so, instead of keeping the player waiting
-// through all kMaxAttempts.
+// restart or a short drop of the network. Mirrors that still give nothing
+// then are not going to: the transfer fails and the job tells the player,
+// rather than keep them waiting. Attempts that do make progress are bounded
+// by kMaxAttempts instead.
 constexpr std::uint32_t kFruitlessPassesAllowed = 3;
 
 std::atomic<BackoffPauseFunction> backoffPauseForTesting{nullptr};

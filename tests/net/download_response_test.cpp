@@ -42,7 +42,6 @@ TEST(DecideResponse, EveryStatusAgainstThePartialFile) {
       {"416 for a shorter file", {416, -1, 4000, -1, 1000, -1}, kRetry, kDiscard, 1000, -1, L""},
       {"416 for a known size", {416, -1, 1000, -1, 1000, 4000}, kRetry, kDiscard, 1000, -1, L""},
       {"404", {404, -1, -1, -1, 1000, 4000}, kRetry, kKeep, 1000, -1, L"HTTP 404 https://h/f"},
-      {"304", {304, -1, -1, -1, 0, -1}, kRetry, kKeep, 0, -1, L"HTTP 304 https://h/f"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

@@ -12,21 +12,12 @@
 
 #include "bridge/dispatcher/open_target.h"
 #include "shell/shell_rules.h"
+#include "sync/fs/ascii_text.h"
 
 namespace {
 
 void Check(bool ok) {
   if (!ok) std::abort();
-}
-
-bool StartsWithAsciiLower(std::wstring_view text, std::wstring_view lowerPrefix) {
-  if (text.size() < lowerPrefix.size()) return false;
-  for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
-    wchar_t c = text[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != lowerPrefix[i]) return false;
-  }
-  return true;
 }
 
 void CheckAddress(const std::wstring& uri, const std::wstring& text) {
@@ -36,8 +27,8 @@ void CheckAddress(const std::wstring& uri, const std::wstring& text) {
 
   const nv::OpenKind kind = nv::ClassifyOpenTarget(uri);
   Check((kind == nv::OpenKind::kNothing) == uri.empty());
-  Check(kind != nv::OpenKind::kWebLink || StartsWithAsciiLower(uri, L"https://") ||
-        StartsWithAsciiLower(uri, L"http://"));
+  Check(kind != nv::OpenKind::kWebLink || nv::StartsWithIgnoringAsciiCase(uri, L"https://") ||
+        nv::StartsWithIgnoringAsciiCase(uri, L"http://"));
   if (navigation == nv::NavigationAction::kBlockAndOpenExternally) Check(kind == nv::OpenKind::kWebLink);
   const std::vector<nv::OpenRoad> roads = nv::OpenRoadsFor(kind);
   Check(roads.empty() == (kind == nv::OpenKind::kNothing));

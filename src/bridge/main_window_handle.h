@@ -1,6 +1,6 @@
 // Only the main window's handle, kept below the bridge and the job engine
 // (the window itself lives in the shell): the target
-// of the outbox wake (WM_APP+1), the job end message and timer 1.
+// of the outbox wake (kWmOutbox), the job end message and the progress timer.
 #pragma once
 
 #include <windows.h>

@@ -191,7 +191,7 @@ std::string FormatSize(std::int64_t bytes);
 // Any thread: queues a message for the window thread and wakes it.
 // A state message names its screen, which the window thread remembers.
 void PostToPage(MessageType type, std::string json, std::optional<Screen> screen = std::nullopt);
-// The WM_APP+1 handler: moves every queued message to the cache, the page or
+// The kWmOutbox handler: moves every queued message to the cache, the page or
 // the pending list.
 void DrainOutbox();
 // Hands one message to the web view; nothing without one.
@@ -230,8 +230,8 @@ void SetPhase(Phase phase);
 void SetCurrentFile(std::string_view text);
 void SetFileRowState(std::size_t index, RowState state);
 
-// Window thread, timer 1 and job end: progress, filelist and repair messages,
-// each only when its text changed.
+// Window thread, on the progress timer and at job end: progress, filelist and
+// repair messages, each only when its text changed.
 void ProgressReport();
 // Window thread: forget what was last sent, so the next tick sends it again.
 void ClearLastSentProgress();

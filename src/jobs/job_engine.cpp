@@ -1,4 +1,5 @@
 #include "jobs/job_engine.h"
+#include "jobs/job_engine_testing.h"
 
 #include <exception>
 #include <thread>
@@ -106,7 +107,7 @@ void ReportUnexpectedError(const char* what) noexcept {
 
 void RunJob(std::int32_t jobId, const JobArgument& argument) {
   try {
-    if (jobId >= 1 && jobId <= kJobCount) {
+    if (jobId >= kJobUpdateCheck && jobId <= kJobCount) {
       if (JobFunction job = Jobs().jobs[jobId]) job(argument);
     }
   } catch (const std::exception& e) {

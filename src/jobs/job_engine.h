@@ -1,6 +1,6 @@
 // The job engine: all long work runs as one job at a time on a worker thread.
 // The window thread starts jobs and raises stop requests; the worker reports
-// through the bridge and posts WM_APP+2 when it is done.
+// through the bridge and posts kWmJobDone when it is done.
 #pragma once
 
 #include <windows.h>
@@ -25,8 +25,9 @@ enum JobId : std::int32_t {
 };
 inline constexpr std::int32_t kJobCount = 7;
 
-// Download jobs (ids 1 to 4) can be paused and resumed.
-inline bool IsDownloadJob(std::int32_t jobId) { return jobId >= 1 && jobId <= 4; }
+// The jobs that download, from the start-up check to the HD pack: their
+// partial files let them be paused, resumed, and closed only after a question.
+inline bool IsDownloadJob(std::int32_t jobId) { return jobId >= kJobUpdateCheck && jobId <= kJobHdOn; }
 
 // What a job is started with; only the install job reads it. The default is
 // the argument every command but install passes.
@@ -41,15 +42,6 @@ extern std::atomic<bool> jobBusy;
 extern std::int32_t currentJobId;
 extern std::int32_t resumableJobId;
 extern JobArgument resumableArgument;
-
-// The table RunJob dispatches through. An empty entry runs nothing.
-using JobFunction = void (*)(const JobArgument& argument);
-struct JobTable {
-  JobFunction jobs[kJobCount + 1] = {};  // index = job id; 0 unused
-  // Matches the game's data list to the HD archives present after a job.
-  void (*applyClientDataList)(const std::wstring& folder) = nullptr;
-};
-JobTable& Jobs();
 
 // Start-up: the manual-reset event that is set whenever no job runs.
 bool CreateJobDoneEvent();
@@ -68,8 +60,8 @@ bool PauseRunningJob();
 // resume: the last download job again with its saved argument, when idle.
 bool ResumeLastJob();
 
-// Window thread, WM_APP+2: the last progress report; then, when no new job
-// is busy, timer 1 stops and the finished worker is joined.
+// Window thread, kWmJobDone: the last progress report; then, when no new job
+// is busy, the progress timer stops and the finished worker is joined.
 void OnJobEnded();
 // Shutdown: waits up to timeoutMs for the running job, then joins it if it
 // ended or detaches it if not. True when no job is left running.

@@ -1,5 +1,5 @@
-// The jobs a player triggers (ids 1 to 5; play and uninstall live with the
-// system code). Each runs on the worker thread and tells its outcome only
+// The jobs a player triggers (kJobUpdateCheck to kJobHdOff; play and
+// uninstall live with the system code). Each runs on the worker thread and tells its outcome only
 // through reports.
 #pragma once
 

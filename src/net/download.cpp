@@ -1,4 +1,5 @@
 #include "net/download.h"
+#include "net/download_testing.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "net/download_response.h"
 #include "net/http_client.h"
 #include "net/net_log.h"
 #include "net/net_seams.h"
@@ -20,6 +22,13 @@
 namespace nv {
 
 namespace {
+
+std::atomic<std::uint32_t> transferTimeoutForTesting{0};
+
+std::uint32_t TransferTimeoutMs() {
+  const std::uint32_t ms = transferTimeoutForTesting.load();
+  return ms ? ms : kTransferTimeoutMs;
+}
 
 std::wstring Decimal(std::int64_t value) { return std::to_wstring(value); }
 
@@ -190,6 +199,8 @@ class PartialFacts {
 
 }  // namespace
 
+void SetTransferTimeoutForTesting(std::uint32_t ms) { transferTimeoutForTesting.store(ms); }
+
 std::string PartialFileHash::Take() {
   const bool usable = trusted && size >= 0 && stream.size() == static_cast<std::uint64_t>(size);
   trusted = false;
@@ -288,45 +299,29 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
   meter.BeginAttempt(GetTickCount64());
 
   RequestHandles handles;
-  const bool opened = OpenGetRequest(url, headers, net_seams::TransferTimeoutMs(), false, handles);
+  const bool opened = OpenGetRequest(url, headers, TransferTimeoutMs(), false, handles);
   if (Stopped(stopFlag)) return kTransferStopped;
   if (!opened) return kTransferRetry;
 
   const std::wstring wideUrl = FromUtf8(EncodeUrlBytes(url));
   HINTERNET request = handles.request.get();
-  std::int64_t serverSize = -1;
-  if (handles.status == 206) {
-    std::int64_t start = -1, length = -1;
-    ParseContentRange(request, &start, &length);
-    if (start != current) {
-      NetLog(L"bad Content-Range from " + wideUrl);
-      cut();
-      return kTransferRetry;
-    }
-    serverSize = length;
-  } else if (handles.status == 200) {
-    if (current > 0) {
-      // The server ignored the Range: the whole file follows, from byte 0.
-      if (!cut()) return kTransferLocalError;
-      progress.bytes_done.store(0);
-      current = 0;
-    }
-    serverSize = QueryContentLength(request);
-  } else if (handles.status == 416) {
-    std::int64_t start = -1, length = -1;
-    ParseContentRange(request, &start, &length);
-    if (expectedSize < 0 && length == current) return kTransferComplete;
+  ResponseFacts answer;
+  answer.status = handles.status;
+  ParseContentRange(request, &answer.rangeStart, &answer.rangeLength);
+  answer.contentLength = QueryContentLength(request);
+  answer.partialSize = current;
+  answer.expectedSize = expectedSize;
+  const ResponseDecision decision = DecideResponse(answer, wideUrl);
+  if (decision.cut == PartialCut::kRestart) {
+    if (!cut()) return kTransferLocalError;
+    progress.bytes_done.store(0);
+  } else if (decision.cut == PartialCut::kDiscard) {
     cut();
-    return kTransferRetry;
-  } else {
-    NetLog(L"HTTP " + std::to_wstring(handles.status) + L" " + wideUrl);
-    return kTransferRetry;
   }
-
-  if (expectedSize >= 0 && serverSize >= 0 && serverSize != expectedSize) {
-    NetLog(L"size mismatch on " + wideUrl + L": " + Decimal(serverSize) + L" != " + Decimal(expectedSize));
-    return kTransferRetry;
-  }
+  if (!decision.logLine.empty()) NetLog(decision.logLine);
+  if (decision.step == ResponseStep::kComplete) return kTransferComplete;
+  if (decision.step == ResponseStep::kRetry) return kTransferRetry;
+  current = decision.writeFrom;
 
   if (useValidator) {
     const std::string validator = ResponseValidator(request);
@@ -336,9 +331,9 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
       DeleteFileW(net_seams::FilePath(LongPath(tagPath)).c_str());
   }
 
-  if (expectedSize < 0 && serverSize >= 0) {
-    progress.bytes_total.store(serverSize);
-    expectedSize = serverSize;
+  if (decision.total != expectedSize) {
+    progress.bytes_total.store(decision.total);  // the server told the size nobody knew
+    expectedSize = decision.total;
   }
 
   LARGE_INTEGER position{};

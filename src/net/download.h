@@ -25,6 +25,11 @@ enum TransferResult : int {
 };
 
 inline constexpr std::uint32_t kTransferBufferBytes = 262144;
+// Each of an attempt's four WinHTTP time-outs (resolve, connect, send,
+// receive): a connection that stalls ends the attempt after this long without
+// a byte, and the next attempt (or mirror) resumes where the file stopped.
+// Long enough for a slow link or a busy server to deliver its next block.
+inline constexpr std::uint32_t kTransferTimeoutMs = 20000;
 inline constexpr std::size_t kMaxValidatorBytes = 1024;
 
 // Opens (creating when missing) for writing, others may read. A file held by

@@ -1,13 +1,14 @@
 #include "net/http_client.h"
+#include "net/http_client_testing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <vector>
 
 #include "net/net_log.h"
-#include "net/net_seams.h"
 #include "net/url_text.h"
 #include "sync/fs/fs_helpers.h"
 
@@ -22,12 +23,21 @@ constexpr DWORD kTls12And13 = 0x00000800 | 0x00002000;
 constexpr DWORD kTls12 = 0x00000800;
 constexpr DWORD kTextChunk = 16384;
 
+std::atomic<std::uint32_t> fetchTimeoutForTesting{0};
+
+std::uint32_t FetchTimeoutMs() {
+  const std::uint32_t ms = fetchTimeoutForTesting.load();
+  return ms ? ms : kFetchTimeoutMs;
+}
+
 std::mutex sessionMutex;
 HINTERNET session = nullptr;  // lives until the process ends
 
 std::wstring Decimal(std::uint64_t value) { return std::to_wstring(value); }
 
 }  // namespace
+
+void SetFetchTimeoutForTesting(std::uint32_t ms) { fetchTimeoutForTesting.store(ms); }
 
 HINTERNET HttpSession() {
   std::lock_guard<std::mutex> lock(sessionMutex);
@@ -145,7 +155,7 @@ bool FetchText(std::string_view url, std::string& body) {
   body.clear();
   try {
     RequestHandles handles;
-    if (!OpenGetRequest(url, L"", net_seams::FetchTimeoutMs(), true, handles)) return false;
+    if (!OpenGetRequest(url, L"", FetchTimeoutMs(), true, handles)) return false;
     if (handles.status != 200) {
       NetLog(L"HTTP " + Decimal(handles.status) + L" " + FromUtf8(EncodeUrlBytes(url)));
       return false;

@@ -18,6 +18,12 @@ inline constexpr wchar_t kUserAgent[] = L"Norvane-Launcher/1.0";
 // Text resources (manifests, mirror list, news) are capped so that a wrong or
 // hostile answer cannot exhaust memory.
 inline constexpr std::int64_t kMaxTextBytes = 16 * 1024 * 1024;
+// Each of a text fetch's four WinHTTP time-outs (resolve, connect, send,
+// receive). The texts are small: a server that leaves one step waiting this
+// long is taken as not there, so the start-up check falls back (the built-in
+// mirror, the install screen) and the news thread waits for its next cycle
+// instead of holding the player up.
+inline constexpr std::uint32_t kFetchTimeoutMs = 15000;
 
 // The session, created on first use under its mutex and never closed. Null
 // when it cannot be created; the next caller tries again.

@@ -1,4 +1,5 @@
 #include "net/net_log.h"
+#include "net/net_log_testing.h"
 
 #include <windows.h>
 

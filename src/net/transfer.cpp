@@ -1,4 +1,5 @@
 #include "net/transfer.h"
+#include "net/transfer_testing.h"
 
 #include "net/download.h"
 #include "net/http_client.h"
@@ -17,6 +18,16 @@ std::vector<std::string> mirrorList;
 
 namespace {
 
+// Three passes over every mirror without progress, with the growing pauses
+// between them (2 s after the first, 4 s after the second), ride out a server
+// restart or a short drop of the network. Mirrors that still give nothing
+// then are not going to: the transfer fails and the job tells the player,
+// rather than keep them waiting. Attempts that do make progress are bounded
+// by kMaxAttempts instead.
+constexpr std::uint32_t kFruitlessPassesAllowed = 3;
+
+std::atomic<BackoffPauseFunction> backoffPauseForTesting{nullptr};
+
 std::uint32_t ShuffleSeed() {
   LARGE_INTEGER counter{};
   QueryPerformanceCounter(&counter);
@@ -25,6 +36,8 @@ std::uint32_t ShuffleSeed() {
 }
 
 }  // namespace
+
+void SetBackoffPauseForTesting(BackoffPauseFunction pause) { backoffPauseForTesting.store(pause); }
 
 std::string BuiltinDownloadBaseUrl() { return TrimBaseUrl(config::kDownloadBaseUrl); }
 
@@ -50,7 +63,7 @@ int DownloadWithRetries(const std::vector<std::string>& urls, const std::wstring
                         const std::atomic<bool>* stopFlag, PartialFileHash* hash) {
   if (urls.empty()) return kTransferRetry;
   const auto n = static_cast<std::uint32_t>(urls.size());
-  const std::uint32_t failureLimit = 3 * n;
+  const std::uint32_t failureLimit = kFruitlessPassesAllowed * n;
   std::uint32_t index = 0;
   std::uint32_t consecutiveFailures = 0;
   int attempts = 0;
@@ -71,8 +84,8 @@ int DownloadWithRetries(const std::vector<std::string>& urls, const std::wstring
     index = (index + 1) % n;
     if (index == 0 && !madeProgress) {
       const std::uint32_t pause = BackoffPauseMs(consecutiveFailures, n);
-      if (net_seams::PauseFunction seam = net_seams::backoffPause.load())
-        seam(pause, stopFlag);
+      if (const BackoffPauseFunction standIn = backoffPauseForTesting.load())
+        standIn(pause, stopFlag);
       else
         PauseUnlessStopped(pause, stopFlag);
     }

@@ -43,8 +43,6 @@ std::vector<std::string> MirrorsOrBuiltin(std::vector<std::string> mirrors);
 // mirrors.txt from the built-in download server, parsed and shuffled; the
 // built-in base URL alone when the file is unreachable or lists nothing.
 std::vector<std::string> LoadMirrorList();
-// The same from another address (tests point it at their servers).
-std::vector<std::string> LoadMirrorListFrom(std::string_view mirrorsUrl);
 
 // Attempts over the URLs in turn, resuming the same partial file, with
 // growing pauses after fruitless passes. 0 complete, 1 failed, 2 local file

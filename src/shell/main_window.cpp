@@ -1,14 +1,16 @@
 #include "shell/main_window.h"
+#include "shell/main_window_testing.h"
 
 #include <dwmapi.h>
 
 #include <mutex>
 
+#include "bridge/dispatcher/command_dispatcher.h"
 #include "bridge/main_window_handle.h"
+#include "bridge/message_box.h"
 #include "bridge/nv_api.h"
 #include "bridge/player_texts.h"
 #include "jobs/job_engine.h"
-#include "shell/message_box.h"
 #include "shell/shell_messages.h"
 #include "shell/shell_rules.h"
 #include "shell/webview_host.h"
@@ -34,11 +36,6 @@ GetDpiForWindowFn LookUpGetDpiForWindow() {
   return function;
 }
 
-void StopAndDestroy(HWND window) {
-  RequestStop(kStopQuit);
-  DestroyWindow(window);
-}
-
 void StartCaptionDrag(HWND window) {
   const int button = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
   if ((GetAsyncKeyState(button) & 0x8000) == 0) return;
@@ -50,7 +47,7 @@ void OfferRuntimeRepair(HWND window, WPARAM code) {
   if (MainWindow() != window) return;
   const std::wstring text = WebViewFailedText(static_cast<std::uint32_t>(code));
   if (ShowMessageBox(window, text.c_str(), MB_YESNO | MB_ICONERROR) == IDYES) installRuntimeAtExit = true;
-  StopAndDestroy(window);
+  CloseLauncher();
 }
 
 LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -90,7 +87,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       OnJobEnded();
       return 0;
     case kWmNewerLauncher:
-      StopAndDestroy(window);
+      CloseLauncher();
       return 0;
     case kWmStartDrag:
       StartCaptionDrag(window);
@@ -100,8 +97,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kWmUninstallDone:
       ShowUninstallResult(window, wParam == 1);
-      stopReason = kStopQuit;
-      DestroyWindow(window);
+      CloseLauncher();
       return 0;
     case kWmWebViewFailed:
       OfferRuntimeRepair(window, wParam);
@@ -166,13 +162,12 @@ void ApplyRegion(HWND window) {
 }
 
 void ConfirmClose(bool ask) {
-  HWND window = MainWindow();
   if (ask && jobBusy.load() && IsDownloadJob(currentJobId)) {
-    if (ShowMessageBox(window, kCloseDuringDownloadText, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+    if (ShowMessageBox(MainWindow(), kCloseDuringDownloadText, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+        IDYES)
       return;
   }
-  RequestStop(kStopQuit);
-  if (window) DestroyWindow(window);
+  CloseLauncher();
 }
 
 bool InstallRuntimeAtExit() { return installRuntimeAtExit; }

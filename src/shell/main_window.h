@@ -1,5 +1,6 @@
 // The main window: a borderless, DPI-scaled frame whose whole client area is
-// the web view, and the window thread's mailbox for WM_APP+1..7.
+// the web view, and the window thread's mailbox for the private messages of
+// bridge/window_messages.h.
 #pragma once
 
 #include <windows.h>
@@ -20,14 +21,12 @@ void PlaceMainWindow(HWND window);
 void ApplyCorners(HWND window);
 void ApplyRegion(HWND window);
 
-// WM_CLOSE: asks first when ask is set and a download job runs.
+// WM_CLOSE: asks first when ask is set and a download job runs, then
+// closes the launcher (CloseLauncher).
 void ConfirmClose(bool ask);
 
 // Set when the player agreed to install or repair the runtime after the web
 // view failed; read at shutdown.
 bool InstallRuntimeAtExit();
-
-// The window procedure, for tests that drive it on a window of their own.
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace nv

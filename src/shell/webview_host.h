@@ -10,7 +10,7 @@ namespace nv {
 void SetDevToolsEnabled(bool enabled);
 
 // Starts the asynchronous environment -> controller -> page chain for the
-// main window. Every failure arrives at the window as WM_APP+7.
+// main window. Every failure arrives at the window as kWmWebViewFailed.
 void CreateWebViewEnvironment();
 
 // The main window's calls into the controller; nothing without one.

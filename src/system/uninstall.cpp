@@ -2,12 +2,12 @@
 
 #include <shlobj.h>
 
-#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "bridge/main_window_handle.h"
+#include "bridge/message_box.h"
 #include "bridge/nv_api.h"
 #include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
@@ -24,14 +24,6 @@
 namespace nv {
 
 namespace {
-
-std::atomic<MessageBoxFunction> messageBox{nullptr};
-
-int ShowBox(HWND owner, const wchar_t* text, UINT type) {
-  MessageBoxFunction function = messageBox.load();
-  if (!function) function = &MessageBoxW;
-  return function(owner, text, kMessageCaption, type);
-}
 
 // The folder of the running executable: its path up to the last '\'.
 std::wstring OwnFolder() {
@@ -191,26 +183,24 @@ bool RemoveRegistryEntries() {
 
 }  // namespace
 
-void SetUninstallMessageBox(MessageBoxFunction function) { messageBox.store(function); }
-
 int RunUninstallCommand() {
   std::wstring folder = ReadInstallDir();
   if (folder.empty()) folder = OwnFolder();
 
-  if (ShowBox(nullptr, UninstallConfirmText(folder).c_str(),
+  if (ShowMessageBox(nullptr, UninstallConfirmText(folder).c_str(),
               MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
     return 0;
   }
   while (IsGameRunning()) {
-    if (ShowBox(nullptr, kGameRunningRetryText, MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
+    if (ShowMessageBox(nullptr, kGameRunningRetryText, MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
       return 1;
   }
   const bool ok = RemoveInstallation(folder);
   if (ok) {
-    ShowBox(nullptr, kRemovedText, MB_OK | MB_ICONINFORMATION);
+    ShowMessageBox(nullptr, kRemovedText, MB_OK | MB_ICONINFORMATION);
     return 0;
   }
-  ShowBox(nullptr, kIncompleteCommandText, MB_OK | MB_ICONWARNING);
+  ShowMessageBox(nullptr, kIncompleteCommandText, MB_OK | MB_ICONWARNING);
   return 1;
 }
 
@@ -230,9 +220,9 @@ void UninstallJob() {
 
 void ShowUninstallResult(HWND owner, bool allRemoved) {
   if (allRemoved) {
-    ShowBox(owner, kRemovedText, MB_OK | MB_ICONINFORMATION);
+    ShowMessageBox(owner, kRemovedText, MB_OK | MB_ICONINFORMATION);
   } else {
-    ShowBox(owner, kIncompleteJobText, MB_OK | MB_ICONWARNING);
+    ShowMessageBox(owner, kIncompleteJobText, MB_OK | MB_ICONWARNING);
   }
 }
 

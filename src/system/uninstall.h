@@ -7,22 +7,16 @@
 
 namespace nv {
 
-// Every message box of uninstall goes through this one function, so tests
-// can answer the questions. The default is MessageBoxW.
-using MessageBoxFunction = int(WINAPI*)(HWND owner, const wchar_t* text, const wchar_t* caption,
-                                   UINT type);
-// nullptr puts MessageBoxW back.
-void SetUninstallMessageBox(MessageBoxFunction function);
-
 // The --uninstall entry: main thread, COM initialised, no window. The result
 // is the process exit code: 0 removed or declined, 1 cancelled or incomplete.
 int RunUninstallCommand();
 
 // Job 7: refuses without a registered folder or while the game runs; posts
-// WM_APP+6 (wParam 1 all removed, 0 some left) when the removal ran.
+// kWmUninstallDone (wParam 1 all removed, 0 some left) when the removal ran.
 void UninstallJob();
 
-// The main window's answer to WM_APP+6: the result box, owned by the window.
+// The main window's answer to kWmUninstallDone: the result box, owned by
+// the window.
 void ShowUninstallResult(HWND owner, bool allRemoved);
 
 // Deletes the recorded files (never screenshots), the folders that became

@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "sync/fs/product_name.h"
-
 namespace nv {
 
 // A recorded path (UTF-8) is used only when it is not empty, does not start
@@ -35,6 +33,5 @@ std::wstring InterpreterPath(std::wstring_view systemFolder);
 std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstring_view copyPath,
                                         std::wstring_view folder);
 
-inline constexpr const wchar_t* kMessageCaption = kProductName;
 
 }  // namespace nv

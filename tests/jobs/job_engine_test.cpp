@@ -11,6 +11,7 @@
 #include "bridge/nv_api.h"
 #include "bridge/player_texts.h"
 #include "jobs/job_engine.h"
+#include "jobs/job_engine_testing.h"
 #include "support/page_recorder.h"
 #include "support/temp_folder.h"
 #include "support/test_window.h"

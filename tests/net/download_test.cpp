@@ -7,7 +7,7 @@
 
 #include <thread>
 
-#include "net/net_seams.h"
+#include "net/download_testing.h"
 #include "net_test_support.h"
 #include "support/temp_folder.h"
 #include "sync/fs/fs_helpers.h"
@@ -254,9 +254,9 @@ TEST_F(DownloadAttemptTest, ErrorStatusIsWorthAnotherTry) {
 }
 
 TEST_F(DownloadAttemptTest, StalledBodyEndsAtTheReceiveTimeout) {
-  net_seams::transferTimeoutMs = 1500;
+  SetTransferTimeoutForTesting(1500);
   const int result = Attempt(Url("size=4000,stall=6000,stallat=1000"), 4000);
-  net_seams::transferTimeoutMs = 0;
+  SetTransferTimeoutForTesting(0);
   EXPECT_EQ(result, kTransferRetry);
   // Wine's WinHttpReadData waits to fill the whole read (here the 4000 bytes
   // left), so the 1000 bytes sent before the stall may never reach the file;

@@ -7,7 +7,7 @@
 #include <set>
 #include <thread>
 
-#include "net/net_seams.h"
+#include "net/http_client_testing.h"
 #include "net_test_support.h"
 #include "sync/fs/fs_helpers.h"
 
@@ -190,12 +190,12 @@ TEST(HttpClient, ExtraHeadersAreSent) {
 
 TEST(HttpClient, StalledServerEndsAtTheReceiveTimeout) {
   // The production 15 s is shortened through the seam only.
-  net_seams::fetchTimeoutMs = 1500;
+  SetFetchTimeoutForTesting(1500);
   std::string body = "x";
   const ULONGLONG start = GetTickCount64();
   const bool ok = FetchText(FaultUrl("id=" + UniqueId("stall") + ",size=100,stall=6000,stallat=10"), body);
   const ULONGLONG took = GetTickCount64() - start;
-  net_seams::fetchTimeoutMs = 0;
+  SetFetchTimeoutForTesting(0);
   EXPECT_FALSE(ok);
   EXPECT_EQ(body, "");
   EXPECT_LT(took, 5500u) << "the request should end at the shortened timeout";

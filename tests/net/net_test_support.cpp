@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "net/http_client.h"
-#include "net/net_log.h"
+#include "net/net_log_testing.h"
 #include "sync/fs/fs_helpers.h"
 
 namespace nv::test {

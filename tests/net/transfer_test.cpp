@@ -9,7 +9,7 @@
 
 #include "net/download.h"
 #include "net/http_client.h"
-#include "net/net_seams.h"
+#include "net/transfer_testing.h"
 #include "net_test_support.h"
 #include "nv_config.h"
 #include "support/temp_folder.h"
@@ -45,10 +45,10 @@ class TransferTest : public ::testing::Test {
   void SetUp() override {
     pauses.clear();
     pauseId = id;
-    net_seams::backoffPause = &RecordPause;
+    SetBackoffPauseForTesting(&RecordPause);
   }
   void TearDown() override {
-    net_seams::backoffPause = nullptr;
+    SetBackoffPauseForTesting(nullptr);
     pauseId.clear();
   }
   std::string Base(const std::string& options) { return FaultUrl("id=" + id + (options.empty() ? "" : "," + options), "base"); }
@@ -115,7 +115,7 @@ TEST_F(TransferTest, SingleDeadUrlIsTriedThreeTimes) {
 }
 
 TEST_F(TransferTest, RealPauseEndsSoonAfterTheStopFlag) {
-  net_seams::backoffPause = nullptr;
+  SetBackoffPauseForTesting(nullptr);
   std::thread stopper([&] {
     Sleep(500);
     stop = true;
@@ -236,10 +236,10 @@ TEST_F(TransferTest, PartialFileChangedBetweenAttemptsIsReadAgain) {
   // writing no longer describes the file: the verdict must come from the
   // bytes on disk, which are wrong, so the file is downloaded again.
   tamperPath = target + L".part";
-  net_seams::backoffPause = &TamperDuringPause;
+  SetBackoffPauseForTesting(&TamperDuringPause);
   const bool ok = DownloadManifestEntry({Base("size=400000,drop=100000,times=1")}, "data/file.bin", target, 400000,
                                         HashOf(Pattern(0, 400000)), progress, &stop);
-  net_seams::backoffPause = &RecordPause;
+  SetBackoffPauseForTesting(&RecordPause);
   ASSERT_TRUE(ok) << log.text();
   EXPECT_EQ(ReadAll(target), Pattern(0, 400000));
   const auto requests = RequestsFor(id);

@@ -12,6 +12,7 @@
 #include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
 #include "jobs/job_engine.h"
+#include "shell/test_seams.h"
 #include "support/temp_folder.h"
 #include "sync/fs/fs_helpers.h"
 
@@ -21,6 +22,7 @@ namespace {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    InstallTestSeams();
     log_ = folder_ / L"boxes.log";
     SetEnvironmentVariableW(L"NORVANE_TEST_LOG", log_.c_str());
     ASSERT_TRUE(CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL));

@@ -1,9 +1,10 @@
 #include "support/test_window.h"
 
+#include <algorithm>
+
 #include "bridge/main_window_handle.h"
-#include "bridge/nv_api.h"
 #include "bridge/window_messages.h"
-#include "jobs/job_engine.h"
+#include "shell/main_window_testing.h"
 
 namespace nv::test {
 
@@ -13,22 +14,8 @@ TestWindow* current = nullptr;
 }  // namespace
 
 LRESULT CALLBACK TestWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case kWmOutbox:
-      DrainOutbox();
-      return 0;
-    case kWmJobDone:
-      OnJobEnded();
-      return 0;
-    case WM_TIMER:
-      if (wParam == kProgressTimerId) {
-        if (current) ++current->timerTicks_;
-        ProgressReport();
-      }
-      return 0;
-    default:
-      return DefWindowProcW(hwnd, message, wParam, lParam);
-  }
+  if (message == WM_TIMER && wParam == kProgressTimerId && current) ++current->timerTicks_;
+  return MainWindowProc(hwnd, message, wParam, lParam);
 }
 
 TestWindow::TestWindow() {

@@ -1,6 +1,8 @@
-// A real top-level window (never shown) registered as the launcher's main
-// window, so PostToPage, the job end message and timer 1 behave as in the
-// launcher. Needs an X display under Wine.
+// A real top-level window (never shown) with the launcher's own window
+// procedure, registered as the main window, so PostToPage, the job end
+// message and timer 1 are handled as in the launcher. Needs an X display
+// under Wine. It brings the shell along: only tests that need it link it
+// (nv_test_window).
 #pragma once
 
 #include <windows.h>
@@ -18,12 +20,11 @@ class TestWindow {
 
   HWND hwnd() const { return hwnd_; }
   // Dispatches this thread's messages until done() holds or timeoutMs passed.
-  // The window procedure drains the outbox on WM_APP+1, runs OnJobEnded on
-  // WM_APP+2 and ProgressReport on timer 1, as the main window does.
   bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
   // Dispatches what is queued now (and what arrives within ms).
   void Pump(DWORD ms = 50);
 
+  // How often timer 1 reached the window.
   int timerTicks() const { return timerTicks_; }
 
  private:

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "jobs/jobs.h"
-#include "net/net_seams.h"
 #include "net/transfer.h"
+#include "net/transfer_testing.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/sync_engine.h"
 #include "sync/sync_engine_testing.h"
@@ -81,7 +81,7 @@ int wmain(int argc, wchar_t** argv) {
   nv::SyncSeams& seams = nv::SyncSeamsForTests();
   seams.loadMirrorList = &OneMirror;
   seams.downloadManifestEntry = &CountedDownload;
-  nv::net_seams::backoffPause = &NoPause;
+  nv::SetBackoffPauseForTesting(&NoPause);
   if (mode.starts_with("free:")) {
     freeBytes = std::stoull(modePath);
     seams.freeBytesForPath = &FixedFreeBytes;

@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include "bridge/message_box_testing.h"
 #include "bridge/nv_api.h"
 #include "bridge/player_texts.h"
 #include "bridge/window_messages.h"
@@ -55,12 +56,12 @@ class Uninstall : public ::testing::Test {
     boxes.clear();
     answers.clear();
     onBox = nullptr;
-    SetUninstallMessageBox(&AnswerBox);
+    SetMessageBoxForTesting(&AnswerBox);
     game_ = root_ / L"Game";
     CreateDirectoryW(game_.c_str(), nullptr);
   }
   void TearDown() override {
-    SetUninstallMessageBox(nullptr);
+    SetMessageBoxForTesting(nullptr);
     test::ClearLauncherRegistry();
   }
 

@@ -8,8 +8,8 @@
 
 #include <atomic>
 #include <thread>
-#include <vector>
 
+#include "bridge/dispatcher/command_parser.h"
 #include "bridge/dispatcher/desktop_shell.h"
 #include "bridge/dispatcher/install_folder.h"
 #include "bridge/dispatcher/open_target.h"
@@ -127,71 +127,93 @@ void PickInstallFolder() {
   PostToPage(MessageType::kBrowse, BuildBrowseJson(ToUtf8(folder), FreeBytesForPage(folder)));
 }
 
+void CloseLauncher() {
+  RequestStop(kStopQuit);
+  if (HWND window = MainWindow()) DestroyWindow(window);
+}
+
 void DispatchCommand(std::wstring_view text) {
-  const std::vector<std::wstring> fields = SplitCommand(text);
-  const std::wstring_view name = CommandField(fields, 0);
+  const Command command = ParseCommand(text);
   const JobArgument defaultArgument;
 
-  if (name == L"ready") {
-    SetPageReady(true);
-    ReplayToPage();
-  } else if (name == L"drag") {
-    if (HWND window = MainWindow()) PostMessageW(window, kWmStartDrag, 0, 0);
-  } else if (name == L"install") {
-    JobArgument argument;
-    argument.folder = NormalizeInstallFolder(CommandField(fields, 1));
-    if (argument.folder.empty()) {
-      ReportError(kInvalidFolderText);
-      return;
+  switch (command.kind) {
+    case CommandKind::kReady:
+      SetPageReady(true);
+      ReplayToPage();
+      break;
+    case CommandKind::kDrag:
+      if (HWND window = MainWindow()) PostMessageW(window, kWmStartDrag, 0, 0);
+      break;
+    case CommandKind::kInstall: {
+      JobArgument argument;
+      argument.folder = NormalizeInstallFolder(command.folder);
+      if (argument.folder.empty()) {
+        ReportError(kInvalidFolderText);
+        break;
+      }
+      argument.hd = command.hd;
+      argument.shortcut = command.shortcut;
+      StartJob(kJobInstall, argument);
+      break;
     }
-    argument.hd = IsTrueField(fields, 2);
-    argument.shortcut = fields.size() >= 4 ? IsTrueField(fields, 3) : true;
-    StartJob(kJobInstall, argument);
-  } else if (name == L"browse") {
-    PickInstallFolder();
-  } else if (name == L"pause") {
-    PauseRunningJob();
-  } else if (name == L"resume") {
-    ResumeLastJob();
-  } else if (name == L"cancel") {
-    if (jobBusy.load()) {
-      RequestStop(kStopCancel);
-    } else if (CurrentScreen() == Screen::kInstalling || CurrentScreen() == Screen::kRepair) {
-      // A stopped install or repair is on screen: the start-up check decides
-      // whether the ready or the install screen comes back.
-      StartJob(kJobUpdateCheck, defaultArgument);
+    case CommandKind::kBrowse:
+      PickInstallFolder();
+      break;
+    case CommandKind::kPause:
+      PauseRunningJob();
+      break;
+    case CommandKind::kResume:
+      ResumeLastJob();
+      break;
+    case CommandKind::kCancel:
+      if (jobBusy.load()) {
+        RequestStop(kStopCancel);
+      } else if (CurrentScreen() == Screen::kInstalling || CurrentScreen() == Screen::kRepair) {
+        // A stopped install or repair is on screen: the start-up check decides
+        // whether the ready or the install screen comes back.
+        StartJob(kJobUpdateCheck, defaultArgument);
+      }
+      break;
+    case CommandKind::kPlay:
+      StartJob(kJobPlay, defaultArgument);
+      break;
+    case CommandKind::kRepair:
+      StartJob(kJobRepair, defaultArgument);
+      break;
+    case CommandKind::kHd:
+      if (CurrentScreen() == Screen::kInstall || !CurrentScreen()) {
+        WriteLauncherFlag(kHdFlag, command.hd);  // nothing installed yet: only the choice is kept
+      } else {
+        StartJob(command.hd ? kJobHdOn : kJobHdOff, defaultArgument);
+      }
+      break;
+    case CommandKind::kCheckDeps:
+      CheckPrerequisitesInBackground();
+      break;
+    case CommandKind::kOpenFolder: {
+      const std::wstring folder = ReadInstallDir();
+      if (!folder.empty()) OpenExternal(folder);
+      break;
     }
-  } else if (name == L"play") {
-    StartJob(kJobPlay, defaultArgument);
-  } else if (name == L"repair") {
-    StartJob(kJobRepair, defaultArgument);
-  } else if (name == L"hd") {
-    const bool on = IsTrueField(fields, 1);
-    if (CurrentScreen() == Screen::kInstall || !CurrentScreen()) {
-      WriteLauncherFlag(kHdFlag, on);  // nothing installed yet: only the choice is kept
-    } else {
-      StartJob(on ? kJobHdOn : kJobHdOff, defaultArgument);
-    }
-  } else if (name == L"checkdeps") {
-    CheckPrerequisitesInBackground();
-  } else if (name == L"openfolder") {
-    const std::wstring folder = ReadInstallDir();
-    if (!folder.empty()) OpenExternal(folder);
-  } else if (name == L"uninstall") {
-    if (jobBusy.load()) {
-      Toast(kBusyText);
-    } else {
-      StartJob(kJobUninstall, defaultArgument);
-    }
-  } else if (name == L"url") {
-    // Everything after "url|", not split further: an address may hold '|'.
-    const std::wstring address(text.size() >= 5 ? text.substr(4) : std::wstring_view());
-    if (StartsWith(address, L"https://") || StartsWith(address, L"http://")) OpenExternal(address);
-  } else if (name == L"min") {
-    if (HWND window = MainWindow()) ShowWindow(window, SW_MINIMIZE);
-  } else if (name == L"close") {
-    RequestStop(kStopQuit);
-    if (HWND window = MainWindow()) DestroyWindow(window);
+    case CommandKind::kUninstall:
+      if (jobBusy.load()) {
+        Toast(kBusyText);
+      } else {
+        StartJob(kJobUninstall, defaultArgument);
+      }
+      break;
+    case CommandKind::kUrl:
+      if (StartsWith(command.address, L"https://") || StartsWith(command.address, L"http://"))
+        OpenExternal(command.address);
+      break;
+    case CommandKind::kMin:
+      if (HWND window = MainWindow()) ShowWindow(window, SW_MINIMIZE);
+      break;
+    case CommandKind::kClose:
+      CloseLauncher();
+      break;
+    case CommandKind::kUnknown:
+      break;
   }
 }
 

@@ -1,11 +1,15 @@
-// The page's command text (UTF-16, two input bytes a unit) split into fields,
-// and every field put through the install folder rules: joining the fields
-// gives the text back, and a folder the rules accept is absolute, clean and
-// accepted again unchanged.
+// The page's command text (UTF-16, two input bytes a unit) split into fields
+// and parsed, and every field put through the install folder rules: joining
+// the fields gives the text back; the command's name alone decides its kind
+// and each value comes from its own field; a folder the rules accept is
+// absolute, clean and accepted again unchanged.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "bridge/dispatcher/command_parser.h"
 #include "bridge/dispatcher/install_folder.h"
 #include "bridge/nv_api.h"
 
@@ -32,6 +36,25 @@ void CheckFolder(const std::wstring& folder) {
   Check(nv::NormalizeInstallFolder(folder) == folder);
 }
 
+void CheckCommand(std::wstring_view text, const std::vector<std::wstring>& fields) {
+  using nv::CommandKind;
+  const nv::Command command = nv::ParseCommand(text);
+  if (command.kind != CommandKind::kUnknown) {
+    Check(nv::ParseCommand(fields[0]).kind == command.kind);
+    for (wchar_t c : fields[0]) Check(c >= L'a' && c <= L'z');
+  }
+  const bool install = command.kind == CommandKind::kInstall;
+  Check(command.folder == (install ? nv::CommandField(fields, 1) : std::wstring_view()));
+  const std::size_t hdField = install ? 2 : 1;
+  Check(command.hd == ((install || command.kind == CommandKind::kHd) && nv::IsTrueField(fields, hdField)));
+  Check(command.shortcut == (!install || fields.size() < 4 || nv::IsTrueField(fields, 3)));
+  if (command.kind == CommandKind::kUrl && text.size() > 4) {
+    Check(text.substr(0, 4) == L"url|" && text.substr(4) == command.address);
+  } else {
+    Check(command.address.empty());
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -48,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Check(joined == text);
   Check(nv::CommandField(fields, fields.size()).empty());
+  CheckCommand(text, fields);
 
   for (const std::wstring& field : fields) {
     const std::wstring folder = nv::NormalizeInstallFolder(field);

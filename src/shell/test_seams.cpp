@@ -1,21 +1,17 @@
-#include "shell/message_box.h"
+// Built into the test flavour only (NV_TEST_SEAMS); see test_seams.h.
+#include "shell/test_seams.h"
 
-#include "shell/shell_rules.h"
+#include <windows.h>
 
-#ifdef NV_TEST_SEAMS
 #include <mutex>
 #include <string>
 
-#include "bridge/dispatcher/command_dispatcher.h"
 #include "bridge/dispatcher/command_dispatcher_testing.h"
+#include "bridge/message_box_testing.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
-#include "system/uninstall.h"
-#endif
 
 namespace nv {
-
-#ifdef NV_TEST_SEAMS
 
 namespace {
 
@@ -68,21 +64,9 @@ void RecordedOpen(const std::wstring& target) {
 
 }  // namespace
 
-int ShowMessageBox(HWND owner, const wchar_t* text, UINT type) {
-  return RecordedMessageBox(owner, text, kAppTitle, type);
-}
-
 void InstallTestSeams() {
-  SetUninstallMessageBox(&RecordedMessageBox);
+  SetMessageBoxForTesting(&RecordedMessageBox);
   SetExternalOpenerForTesting(&RecordedOpen);
 }
-
-#else
-
-int ShowMessageBox(HWND owner, const wchar_t* text, UINT type) { return MessageBoxW(owner, text, kAppTitle, type); }
-
-void InstallTestSeams() {}
-
-#endif
 
 }  // namespace nv

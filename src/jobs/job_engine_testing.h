@@ -1,0 +1,20 @@
+// Test support for the job engine: not for production code.
+#pragma once
+
+#include <string>
+
+#include "jobs/job_engine.h"
+
+namespace nv {
+
+// The table RunJob dispatches through, filled with the launcher's jobs; tests
+// put jobs of their own in. An empty entry runs nothing.
+using JobFunction = void (*)(const JobArgument& argument);
+struct JobTable {
+  JobFunction jobs[kJobCount + 1] = {};  // index = job id; 0 unused
+  // Matches the game's data list to the HD archives present after a job.
+  void (*applyClientDataList)(const std::wstring& folder) = nullptr;
+};
+JobTable& Jobs();
+
+}  // namespace nv

@@ -81,7 +81,9 @@ test('a repair after one file was deleted and one altered', async () => {
   await launcher.page.click('#sbRepair');
   await launcher.waitForToast(fill(texts.kRepairFixedText, 2));
   await launcher.settled('ready');
-  const counters = launcher.messages('repair').at(-1);
+  // The last counters leave with the job's end, after its toast and screen.
+  const lastCounters = () => launcher.messages('repair').at(-1);
+  const counters = await until(() => lastCounters()?.fixed === 2 && lastCounters(), 'the final repair counters');
   const files = readManifest('client').entries.length;
   assert.deepEqual(counters, { t: 'repair', checked: files, broken: 1, missing: 1, fixed: 2 });
   assert.ok(launcher.messages('state').some((m) => m.state === 'repair'), 'the repair screen was shown');

@@ -24,6 +24,7 @@
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
 #include "sync/fs/unique_handle.h"
+#include "system/self_update.h"
 #include "system/uninstall.h"
 
 namespace nv {
@@ -96,6 +97,9 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
   SetDevToolsEnabled(HasSwitch(L"--devtools"));
 
   if (!TakeInstanceMutex()) return 0;
+  // Started by a self-update as ".new": the launcher's name is taken now that
+  // the build before has let go of the instance.
+  CompleteSelfUpdateHandOver();
 
   if (!IsWebView2RuntimeAvailable()) {
     if (RequestWebView2Runtime(true)) Relaunch();

@@ -210,7 +210,7 @@ TEST_F(JobEngineTest, AnEmptyTableEntryOrUnknownIdRunsNothingButEnds) {
 TEST_F(JobEngineTest, TheDataListIsMatchedAfterEveryJobButPlayAndUninstall) {
   static std::vector<std::wstring>* folders = &observed.dataListFolders;
   folders = &observed.dataListFolders;
-  Jobs().applyClientDataList = [](const std::wstring& folder) { folders->push_back(folder); };
+  Jobs().applyClientDataList = [](const std::wstring& folder, bool) { folders->push_back(folder); };
   Jobs().jobs[kJobRepair] = [](const JobArgument&) { status.installDir = L"E:\\Norvane"; };
 
   for (std::int32_t id : {kJobRepair, kJobPlay, kJobUninstall, kJobHdOff}) {
@@ -228,7 +228,7 @@ TEST_F(JobEngineTest, TheDataListIsMatchedAfterEveryJobButPlayAndUninstall) {
   EXPECT_TRUE(observed.dataListFolders.empty());
 
   status.installDir = L"E:\\Norvane";
-  Jobs().applyClientDataList = [](const std::wstring&) { throw std::runtime_error("x"); };
+  Jobs().applyClientDataList = [](const std::wstring&, bool) { throw std::runtime_error("x"); };
   ASSERT_TRUE(StartJob(kJobRepair, JobArgument{}));
   ASSERT_TRUE(WaitIdle());
   EXPECT_TRUE(Events().empty());

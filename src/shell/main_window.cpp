@@ -147,6 +147,9 @@ void PlaceMainWindow(HWND window) {
 void ApplyCorners(HWND window) {
   const DWORD preference = kCornerRound;
   systemCorners = SUCCEEDED(DwmSetWindowAttribute(window, kCornerPreference, &preference, sizeof preference));
+  // A region an early WM_SIZE set would otherwise stay, and after a DPI
+  // change clip the window to its old size.
+  if (systemCorners) SetWindowRgn(window, nullptr, TRUE);
   ApplyRegion(window);
 }
 
@@ -173,19 +176,27 @@ void ConfirmClose(bool ask) {
 bool InstallRuntimeAtExit() { return installRuntimeAtExit; }
 
 bool CreateMainWindow(HINSTANCE instance, int showCommand) {
+  // The brush and the small icon belong to the class: made only when the
+  // class is registered now, not for one registered already.
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.style = CS_DROPSHADOW;
-  windowClass.lpfnWndProc = &MainWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                      GetSystemMetrics(SM_CXSMICON),
-                                                      GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = CreateSolidBrush(RGB(5, 9, 15));
-  windowClass.lpszClassName = kMainWindowClass;
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!GetClassInfoExW(instance, kMainWindowClass, &windowClass)) {
+    windowClass.style = CS_DROPSHADOW;
+    windowClass.lpfnWndProc = &MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = CreateSolidBrush(RGB(5, 9, 15));
+    windowClass.lpszClassName = kMainWindowClass;
+    if (!RegisterClassExW(&windowClass)) {
+      DestroyIcon(windowClass.hIconSm);
+      DeleteObject(windowClass.hbrBackground);
+      return false;
+    }
+  }
 
   POINT cursor{};
   GetCursorPos(&cursor);

@@ -53,6 +53,12 @@ void StoppableJob(const JobArgument& argument) {
   FinishStoppedJob(currentJobId);
 }
 
+// One whose stop takes a while (a file being closed, a state being saved).
+void SlowToStopJob(const JobArgument& argument) {
+  StoppableJob(argument);
+  Sleep(400);
+}
+
 class JobEngineTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -352,10 +358,12 @@ TEST_F(JobEngineTest, CancelledHdDownloadSwitchesTheHdPackOff) {
 }
 
 TEST_F(JobEngineTest, QuitDuringAJobChangesNoScreen) {
-  Jobs().jobs[kJobInstall] = &StoppableJob;
+  Jobs().jobs[kJobInstall] = &SlowToStopJob;
   ASSERT_TRUE(StartJob(kJobInstall, JobArgument{L"C:\\N", false, true}));
   RequestStop(kStopQuit);
+  // The shutdown waits for a job still stopping.
   EXPECT_TRUE(WaitForJobEnd(5000));
+  EXPECT_FALSE(jobBusy.load());
   window.Pump(50);
   EXPECT_TRUE(Events().empty());
 }

@@ -67,6 +67,11 @@ bool DownloadInstallerFails(std::string_view, const std::wstring&, TransferProgr
   return false;
 }
 
+bool GameFileDownloadFails(const std::vector<std::string>&, std::string_view, const std::wstring&, std::int64_t,
+                           std::string_view, TransferProgress&, const std::atomic<bool>*) {
+  return false;
+}
+
 // Raises the stop request (as the page's pause or cancel does) once bytes of
 // the named file flow.
 class StopWhenFlowing {
@@ -271,6 +276,14 @@ TEST_F(JobsE2e, CancelDuringGameFilesReturnsToTheInstallScreen) {
   EXPECT_EQ(ReadDword(kInstalledFlag), 99u);
   EXPECT_EQ(ReadDword(kHdFlag), 1u);
   EXPECT_FALSE(Exists(InGame(L".nrv_write_test")));
+
+  // Game files that fail to download leave the game not installed either.
+  page.clear();
+  SyncSeamsForTests().downloadManifestEntry = &GameFileDownloadFails;
+  Run(kJobInstall, argument);
+  SyncSeamsForTests().downloadManifestEntry = nullptr;
+  EXPECT_EQ(Texts("error").size(), 1u);
+  EXPECT_EQ(ReadDword(kInstalledFlag), 99u);
 }
 
 TEST_F(JobsE2e, FailingPrerequisiteKeepsTheInstallGoing) {
@@ -347,7 +360,10 @@ TEST_F(JobsE2e, NoServerOnAnInstalledGameStaysPlayable) {
   EXPECT_EQ(Texts("toast"), std::vector<std::string>{CheckFailedText(kServerUnreachableText)});
 }
 
-TEST_F(JobsE2e, AnUpdateWithoutDiskSpaceLeavesTheGamePlayable) {
+// Too little room is found before any download: the game stays playable.
+// A download that began and failed is no failed check: the half-updated
+// game waits on the paused screen.
+TEST_F(JobsE2e, AnUpdateFailingBeforeOrAfterItsDownloadBegan) {
   UseMirror(Env("NV_E2E_MIRROR2"));
   SyncSeamsForTests().freeBytesForPath = [](std::wstring_view) { return std::uint64_t{1}; };
   Run(kJobUpdateCheck);
@@ -356,6 +372,14 @@ TEST_F(JobsE2e, AnUpdateWithoutDiskSpaceLeavesTheGamePlayable) {
   ASSERT_EQ(Texts("toast").size(), 1u);
   EXPECT_EQ(Texts("toast")[0].rfind(CheckFailedText(""), 0), 0u) << Texts("toast")[0];
   EXPECT_TRUE(Of("error").empty());
+
+  page.clear();
+  SyncSeamsForTests().downloadManifestEntry = &GameFileDownloadFails;
+  Run(kJobUpdateCheck);
+  SyncSeamsForTests().downloadManifestEntry = nullptr;
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "updating", "updating+paused"}));
+  EXPECT_EQ(Texts("error").size(), 1u);
+  EXPECT_TRUE(Texts("toast").empty());
 }
 
 TEST_F(JobsE2e, PausedUpdateResumesFromTheStart) {

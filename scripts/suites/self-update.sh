@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The launcher's self-update for real under wine64: a stand-in launcher
 # (self_update_probe) finds a second build offered in launcher/manifest.txt
-# on the test nginx, moves itself aside as ".old", puts the new build under
-# its own name and starts it with the same command line. Then the undo when
-# the second move or the start fails, and a start with --no-self-update.
+# on the test nginx, downloads it as ".new" and starts it with the same
+# command line; the new build takes the name once the first has ended. Then a
+# failed start, a stop raised before the start, and --no-self-update.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
@@ -47,14 +47,20 @@ check "the new build was started" wait_started
 command=$(sed -n 's/^command=//p' <<<"$out")
 check "with the same command line" same "$(cat "$exe.started" 2>/dev/null)" "$command"
 check "the new build has the name" cmp -s "$exe" "$next"
-check "the running build lies aside as .old" cmp -s "$exe.old" "$first"
-check "no .new is left" test ! -e "$exe.new"
+check "no .new and no .old are left" test ! -e "$exe.new" -a ! -e "$exe.old"
 
+# Closed after the download: nothing starts, the verified ".new" stays and
+# the next start takes it.
 fresh
-out=$(probe fail-second-move)
-check "a failed second move reports no update" expect "$(head -1 <<<"$out")" "result=0"
-check "the running build has its name back" cmp -s "$exe" "$first"
-check "no .new and no .old after the undo" test ! -e "$exe.new" -a ! -e "$exe.old"
+cp "$next" "$exe.new"
+out=$(probe stopped)
+check "a stop reports no update" expect "$(head -1 <<<"$out")" "result=0"
+check "a stop keeps the running build" cmp -s "$exe" "$first"
+check "a stop keeps the complete .new" cmp -s "$exe.new" "$next"
+check "a stop starts nothing" test ! -e "$exe.started"
+out=$(probe mode-none)
+check "the next start starts the kept build" wait_started
+check "which then has the name" cmp -s "$exe" "$next"
 
 fresh
 out=$(probe fail-start)

@@ -82,19 +82,25 @@ void ProgressReport() {
   std::string file;
   std::string fileListJson;
   std::string repairJson;
+  // The rows are copied under the lock and turned into text after it: the
+  // worker waits on the same lock for every file it starts.
+  std::vector<FileRow> rows;
+  std::int32_t activeRow = -1;
   {
     std::lock_guard<std::mutex> lock(progressMutex);
     phase = progressRecord.phase;
     file = progressRecord.currentFile;
-    if (progressRecord.sendFileList && !progressRecord.fileRows.empty()) {
-      fileListJson = BuildFileListJson(progressRecord.fileRows, progressRecord.activeRow,
-                                       jobTransfer.bytes_done.load());
+    if (progressRecord.sendFileList) {
+      rows = progressRecord.fileRows;
+      activeRow = progressRecord.activeRow;
     }
     if (progressRecord.sendRepair) {
       repairJson = BuildRepairJson(progressRecord.repairChecked, progressRecord.repairBroken,
                                    progressRecord.repairMissing, progressRecord.repairFixed);
     }
   }
+
+  if (!rows.empty()) fileListJson = BuildFileListJson(rows, activeRow, jobTransfer.bytes_done.load());
 
   // Each counter is read on its own after the lock is gone.
   CounterSample sample;

@@ -17,6 +17,20 @@
 
 namespace nv {
 
+namespace {
+
+// The HD archives' partial downloads: nothing resumes them once the pack is
+// off.
+void DeleteHdPartials(const std::wstring& folder) {
+  for (std::string_view name : kHdArchiveNames) {
+    const std::wstring partial = JoinGamePath(folder, name) + L".part";
+    DeleteFileW(LongPath(partial).c_str());
+    DeleteFileW(LongPath(partial + L".tag").c_str());
+  }
+}
+
+}  // namespace
+
 void RepairJob() {
   const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) {
@@ -78,8 +92,12 @@ void HdOnJob() {
 
   const GameSync sync =
       SyncGame(kJobHdOn, folder, {.hd = true, .busyState = Screen::kUpdating, .showFileList = true});
-  // A cancel turns the switch off again (FinishStoppedJob).
-  if (sync.result == kSyncStopped) return;
+  // A cancel turns the switch off again (FinishStoppedJob) and leaves no
+  // partial archive; a finished one stays on disk unnamed by the data list.
+  if (sync.result == kSyncStopped) {
+    if (stopReason.load() == kStopCancel) DeleteHdPartials(folder);
+    return;
+  }
   // After a failure the switch stays on: the next start tries again. The
   // data list lists the archives once they are all there (after the job).
   ReportState(Screen::kReady, false, false);
@@ -113,14 +131,18 @@ void HdOffJob() {
   for (std::string_view name : kHdArchiveNames) {
     const std::wstring path = JoinGamePath(folder, name);
     if (!DeleteFileW(LongPath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) complete = false;
-    DeleteFileW(LongPath(path + L".part").c_str());
   }
+  DeleteHdPartials(folder);
 
-  // The next HD on hashes or downloads the archives anew.
+  // The next HD on hashes or downloads the archives anew. Saved only when
+  // entries went: a state that could not be read for a moment loads empty,
+  // and saving that would make the next start hash the whole game.
   FileState state = LoadFileState(folder);
-  RemoveFileStateEntries(state, [](const std::string& path) { return IsHdArchiveName(path); });
-  SaveFileState(folder, state);
+  if (RemoveFileStateEntries(state, [](const std::string& path) { return IsHdArchiveName(path); }) > 0)
+    SaveFileState(folder, state);
 
+  // An archive that stayed is no longer named: the data list follows the
+  // switch after the job.
   ReportState(Screen::kReady, false, false);
   if (complete) {
     Toast(kHdRemovedText);

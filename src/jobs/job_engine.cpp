@@ -118,7 +118,7 @@ void RunJob(std::int32_t jobId, const JobArgument& argument) {
 
   if (jobId != kJobPlay && jobId != kJobUninstall && !status.installDir.empty()) {
     try {
-      if (auto apply = Jobs().applyClientDataList) apply(status.installDir);
+      if (auto apply = Jobs().applyClientDataList) apply(status.installDir, ReadLauncherFlag(kHdFlag, false));
     } catch (...) {
       // The data list is matched again after the next job; nothing to tell.
     }

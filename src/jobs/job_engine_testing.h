@@ -12,8 +12,9 @@ namespace nv {
 using JobFunction = void (*)(const JobArgument& argument);
 struct JobTable {
   JobFunction jobs[kJobCount + 1] = {};  // index = job id; 0 unused
-  // Matches the game's data list to the HD archives present after a job.
-  void (*applyClientDataList)(const std::wstring& folder) = nullptr;
+  // Matches the game's data list to the HD switch and the archives present
+  // after a job.
+  void (*applyClientDataList)(const std::wstring& folder, bool hdOn) = nullptr;
 };
 JobTable& Jobs();
 

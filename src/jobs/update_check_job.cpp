@@ -19,11 +19,13 @@ namespace nv {
 void UpdateCheckJob() {
   // A newer launcher replaces this one before anything else happens.
   EnsureMirrors();
-  if (SelfUpdate(Mirrors())) {
+  // Closing the launcher stops it: no new build starts after a close.
+  if (SelfUpdate(Mirrors(), &stopFlag)) {
     stopReason.exchange(kStopQuit);
     if (HWND window = MainWindow()) PostMessageW(window, kWmNewerLauncher, 0, 0);
     return;
   }
+  if (stopReason.load() == kStopQuit) return;
 
   const std::wstring dir = InstalledGameFolder();
   const bool hd = ReadLauncherFlag(kHdFlag, false);
@@ -85,7 +87,8 @@ void PrepareInstallScreen(const std::wstring& folder, bool hd) {
 
   ReportPrerequisites(ListPrerequisites());
   ReportState(Screen::kInstall, false, false);
-  if (!clientOk) ReportError(kServerUnreachableText);
+  // A pause, a cancel or a close cut the fetch short: no failure to tell.
+  if (!clientOk && !stopFlag.load()) ReportError(kServerUnreachableText);
 }
 
 }  // namespace nv

@@ -1,6 +1,6 @@
 // The news thread: fetches the news until it has been delivered once and the
 // player count every minute, and forwards both to the page. It never touches
-// the job engine; shutdown sets the quit event and detaches it.
+// the job engine; shutdown sets the quit event and joins it.
 #pragma once
 
 #include <windows.h>

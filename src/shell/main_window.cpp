@@ -22,6 +22,7 @@ namespace {
 
 constexpr DWORD kCornerPreference = 33;  // DWMWA_WINDOW_CORNER_PREFERENCE
 constexpr DWORD kCornerRound = 2;        // DWMWCP_ROUND
+constexpr DWORD kFirstRoundCornerBuild = 22000;
 
 bool systemCorners = false;
 bool installRuntimeAtExit = false;
@@ -34,6 +35,18 @@ GetDpiForWindowFn LookUpGetDpiForWindow() {
       function = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
   });
   return function;
+}
+
+// The build Windows reports, whatever the program's manifest says.
+DWORD WindowsBuild() {
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const auto getVersion = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                                      reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+                                : nullptr;
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  return getVersion && getVersion(&version) == 0 ? version.dwBuildNumber : 0;
 }
 
 void StartCaptionDrag(HWND window) {
@@ -146,7 +159,13 @@ void PlaceMainWindow(HWND window) {
 
 void ApplyCorners(HWND window) {
   const DWORD preference = kCornerRound;
-  systemCorners = SUCCEEDED(DwmSetWindowAttribute(window, kCornerPreference, &preference, sizeof preference));
+  // Windows 11 (build 22000) is the first to draw the preference; an older
+  // system, or Wine, may accept it and draw square corners.
+  systemCorners = WindowsBuild() >= kFirstRoundCornerBuild &&
+                  SUCCEEDED(DwmSetWindowAttribute(window, kCornerPreference, &preference, sizeof preference));
+  // A region an early WM_SIZE set would otherwise stay, and after a DPI
+  // change clip the window to its old size.
+  if (systemCorners) SetWindowRgn(window, nullptr, TRUE);
   ApplyRegion(window);
 }
 
@@ -173,19 +192,27 @@ void ConfirmClose(bool ask) {
 bool InstallRuntimeAtExit() { return installRuntimeAtExit; }
 
 bool CreateMainWindow(HINSTANCE instance, int showCommand) {
+  // The brush and the small icon belong to the class: made only when the
+  // class is registered now, not for one registered already.
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.style = CS_DROPSHADOW;
-  windowClass.lpfnWndProc = &MainWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                      GetSystemMetrics(SM_CXSMICON),
-                                                      GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = CreateSolidBrush(RGB(5, 9, 15));
-  windowClass.lpszClassName = kMainWindowClass;
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!GetClassInfoExW(instance, kMainWindowClass, &windowClass)) {
+    windowClass.style = CS_DROPSHADOW;
+    windowClass.lpfnWndProc = &MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = CreateSolidBrush(RGB(5, 9, 15));
+    windowClass.lpszClassName = kMainWindowClass;
+    if (!RegisterClassExW(&windowClass)) {
+      DestroyIcon(windowClass.hIconSm);
+      DeleteObject(windowClass.hbrBackground);
+      return false;
+    }
+  }
 
   POINT cursor{};
   GetCursorPos(&cursor);

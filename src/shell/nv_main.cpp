@@ -24,6 +24,7 @@
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
 #include "sync/fs/unique_handle.h"
+#include "system/self_update.h"
 #include "system/uninstall.h"
 
 namespace nv {
@@ -32,6 +33,9 @@ namespace {
 
 constexpr DWORD kInstanceWaitMs = 8000;
 constexpr DWORD kShutdownWaitMs = 5000;
+// The news thread sees the quit event at once unless a fetch is in flight; a
+// loopback or nearby server answers well within this.
+constexpr DWORD kNewsEndWaitMs = 2000;
 
 HINSTANCE instanceHandle = nullptr;
 // Held for the whole run; released before a relaunch so the new process can
@@ -96,6 +100,9 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
   SetDevToolsEnabled(HasSwitch(L"--devtools"));
 
   if (!TakeInstanceMutex()) return 0;
+  // Started by a self-update as ".new": the launcher's name is taken now that
+  // the build before has let go of the instance.
+  CompleteSelfUpdateHandOver();
 
   if (!IsWebView2RuntimeAvailable()) {
     if (RequestWebView2Runtime(true)) Relaunch();
@@ -114,8 +121,12 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
   CreateWebViewEnvironment();
   StartJob(kJobUpdateCheck, JobArgument{});
   std::thread newsThread;
+  UniqueKernelHandle newsEnded(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   try {
-    newsThread = std::thread(NewsThreadMain);
+    newsThread = std::thread([ended = newsEnded.get()] {
+      NewsThreadMain();
+      if (ended) SetEvent(ended);
+    });
   } catch (...) {
     // No thread: the launcher runs without news.
   }
@@ -131,7 +142,16 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
   stopFlag = true;
   if (HANDLE quit = QuitEvent()) SetEvent(quit);
   WaitForJobEnd(kShutdownWaitMs);
-  if (newsThread.joinable()) newsThread.detach();
+  // Joined rather than ended under ExitProcess in the middle of a TLS
+  // exchange. One still fetching is left; its event then stays open for it.
+  if (newsThread.joinable()) {
+    if (newsEnded && WaitForSingleObject(newsEnded.get(), kNewsEndWaitMs) == WAIT_OBJECT_0) {
+      newsThread.join();
+    } else {
+      newsThread.detach();
+      static_cast<void>(newsEnded.release());
+    }
+  }
   if (InstallRuntimeAtExit() && RequestWebView2Runtime(false)) Relaunch();
   ReleaseInstanceMutex();
   return -1;  // a normal run: ExitProcess(0) after COM is undone

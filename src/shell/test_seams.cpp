@@ -10,6 +10,7 @@
 #include "bridge/message_box_testing.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
+#include "system/self_update_testing.h"
 
 namespace nv {
 
@@ -62,11 +63,19 @@ void RecordedOpen(const std::wstring& target) {
   AppendLogLine(L"open|" + target);
 }
 
+// NORVANE_TEST_HANDOVER_PAUSE_MS widens the moment before a self-update's
+// new build takes the launcher's name, so a kill can be aimed at it.
+void PauseBeforeHandOver() {
+  const std::wstring ms = EnvironmentText(L"NORVANE_TEST_HANDOVER_PAUSE_MS");
+  if (!ms.empty()) Sleep(static_cast<DWORD>(_wtoi(ms.c_str())));
+}
+
 }  // namespace
 
 void InstallTestSeams() {
   SetMessageBoxForTesting(&RecordedMessageBox);
   SetExternalOpenerForTesting(&RecordedOpen);
+  SelfUpdateSeamsForTests().beforeHandOver = &PauseBeforeHandOver;
 }
 
 }  // namespace nv

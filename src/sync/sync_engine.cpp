@@ -241,6 +241,10 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
   }
 
   if (!items.empty()) {
+    // Too little room is found before any download: the start-up check then
+    // counts as failed and an installed game stays playable.
+    errorText = DiskSpaceErrorText(TotalSize(items), FreeBytes(folder));
+    if (!errorText.empty()) return kSyncFailed;
     status.needBytes = ClampToInt64(TotalSize(items));
     ReportState(request.busyState, false, false);
     {

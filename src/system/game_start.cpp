@@ -24,7 +24,7 @@ void StartGameJob() {
     ReportError(kGameMissingText);
     return;
   }
-  ApplyClientDataList(folder);
+  ApplyClientDataList(folder, ReadLauncherFlag(kHdFlag, false));
   if (!LaunchGame(folder)) {
     ReportError(kGameStartFailedText);
     return;

@@ -79,7 +79,12 @@ bool IsInstalled(std::wstring_view folder) {
 
 std::wstring InstalledGameFolder() {
   std::wstring folder = ReadInstallDir();
-  if (!IsInstalled(folder) || !ReadLauncherFlag(kInstalledFlag, false)) return {};
+  // A finished install stays installed when an antivirus took norvane.exe
+  // or the file state is gone: repair and the start-up check bring them
+  // back, which they could not if the files themselves decided. A folder that
+  // is gone altogether (a drive unplugged, deleted by hand) gets the install
+  // screen instead of a repair downloading the whole game.
+  if (folder.empty() || !ReadLauncherFlag(kInstalledFlag, false) || !IsFolder(folder)) return {};
   return folder;
 }
 

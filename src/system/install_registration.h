@@ -10,9 +10,9 @@ namespace nv {
 // norvane.exe and launcher_state.txt are both files in the folder.
 bool IsInstalled(std::wstring_view folder);
 
-// The registered game folder when the game is installed there: its files are
-// in place (IsInstalled) and an install finished (the "Installed" flag).
-// Empty otherwise.
+// The registered game folder when an install finished there (the
+// "Installed" flag) and the folder exists, whatever files are missing from
+// it. Empty otherwise.
 std::wstring InstalledGameFolder();
 
 // Worker thread, once at the end of an install. Every step runs whatever the

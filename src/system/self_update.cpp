@@ -8,6 +8,7 @@
 #include "bridge/nv_api.h"
 #include "net/http_client.h"
 #include "net/transfer.h"
+#include "sync/fs/ascii_text.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
 #include "sync/fs/sha256.h"
@@ -21,13 +22,9 @@ namespace {
 
 SelfUpdateSeams seams;
 
-bool Move(std::wstring_view from, std::wstring_view to) {
-  return seams.moveFile ? seams.moveFile(from, to) : MoveFileRetrying(from, to);
-}
-
-bool MoveBack(const std::wstring& from, const std::wstring& to) {
-  return MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
+// The build that started a new one is still ending (its shutdown waits up
+// to 5 s for a job) and holds its image until then: about 8 s.
+constexpr RetryBudget kHandOverRetry{33, 250};
 
 void DeleteQuietly(const std::wstring& path) { DeleteFileW(LongPath(path).c_str()); }
 
@@ -68,65 +65,97 @@ void RemoveSelfUpdateLeftovers() {
   if (self.empty()) return;
   const std::wstring old = self + L".old";
   if (IsRegularFile(old)) {
-    // The previous process may not have let go of its image yet.
+    // The previous process may not have let go of its image yet. An older
+    // build left it; this one never makes it.
     RetryWhileLocked(kOldLauncherRetry, [&] {
       if (DeleteFileW(LongPath(old).c_str())) return TryResult::kDone;
       const DWORD error = GetLastError();
       return error == ERROR_FILE_NOT_FOUND ? TryResult::kDone : LockedOrFailed(error);
     });
   }
-  const std::wstring fresh = self + L".new";
-  if (IsRegularFile(fresh)) DeleteQuietly(fresh);
+  // A download cut short is fetched again whole: the mirror may offer
+  // another build by now.
+  DeleteQuietly(self + L".new.part");
 }
 
-bool SelfUpdate(const std::vector<std::string>& mirrors) {
+bool CompleteSelfUpdateHandOver() {
+  const std::wstring running = OwnExePath();
+  const std::wstring_view suffix = L".new";
+  if (running.size() <= suffix.size() ||
+      AsciiLower(std::wstring_view(running).substr(running.size() - suffix.size())) != suffix)
+    return false;
+  const std::wstring name = running.substr(0, running.size() - suffix.size());
+  if (AsciiLower(std::wstring_view(name).substr(name.size() < 4 ? 0 : name.size() - 4)) != L".exe")
+    return false;
+  if (seams.beforeHandOver) seams.beforeHandOver();
+  // One rename that replaces: the launcher's name holds the old build until
+  // this call and the new one after it, never nothing, whenever the
+  // processes die. Windows renames a running image (this one) but keeps the
+  // name of an image that still runs, so the build that started this one
+  // must have ended: it is waited for as a lock.
+  const TryResult moved = RetryWhileLocked(kHandOverRetry, [&] {
+    if (MoveFileExW(LongPath(running).c_str(), LongPath(name).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return TryResult::kDone;
+    return LockedOrFailed(GetLastError());
+  });
+  if (moved != TryResult::kDone) return false;  // runs as ".new"; the next start offers it again
+  SetOwnExePath(name);
+  return true;
+}
+
+bool SelfUpdate(const std::vector<std::string>& mirrors, const std::atomic<bool>* stop) {
   // What an earlier update left beside the running executable goes, whatever
-  // this run decides.
+  // this run decides; a complete ".new" stays until the offer is known.
   const std::wstring self = OwnExePath();
   if (self.empty()) return false;
   RemoveSelfUpdateLeftovers();
+  const std::wstring fresh = self + L".new";
 
   // The player asked to keep this build.
-  if (std::wstring_view(GetCommandLineW()).find(L"--no-self-update") != std::wstring_view::npos)
+  if (std::wstring_view(GetCommandLineW()).find(L"--no-self-update") != std::wstring_view::npos) {
+    DeleteQuietly(fresh);
     return false;
+  }
 
   // The mirror whose manifest offered the build is asked for it first: it is
   // the one known to hold it.
   LauncherEntry entry;
   std::string answeringBase;
-  if (!FindOfferedLauncher(mirrors, entry, answeringBase)) return false;
+  if (!FindOfferedLauncher(mirrors, entry, answeringBase)) {
+    DeleteQuietly(fresh);
+    return false;
+  }
   const std::vector<std::string> order = DownloadOrder(mirrors, answeringBase);
 
   // Up to date when the running file has the offered hash.
   const std::string ownHash = Sha256OfFile(self, nullptr, nullptr);
-  if (ownHash.empty() || ownHash == entry.sha256) return false;
-
-  // The new build beside the running one, verified; its own progress and a
-  // stop flag nothing raises, so pause and quit do not cut it short.
-  const std::wstring fresh = self + L".new";
-  const std::wstring old = self + L".old";
-  TransferProgress progress;
-  const std::atomic<bool> neverStop{false};
-  if (!DownloadManifestEntry(order, std::string("launcher/") + kLauncherFileName, fresh, entry.size,
-                             entry.sha256, progress, &neverStop)) {
+  if (ownHash.empty() || ownHash == entry.sha256) {
     DeleteQuietly(fresh);
     return false;
   }
 
-  // Windows lets a running executable be moved aside.
-  if (!Move(self, old)) {
+  // The new build beside the running one, verified. A complete one that a
+  // closed launcher left is the offered build when its hash says so.
+  // Closing the launcher cuts the download short.
+  const bool kept = IsRegularFile(fresh) && Sha256OfFile(fresh, nullptr, nullptr) == entry.sha256;
+  if (!kept) {
     DeleteQuietly(fresh);
-    return false;
+    TransferProgress progress;
+    if (!DownloadManifestEntry(order, std::string("launcher/") + kLauncherFileName, fresh, entry.size,
+                               entry.sha256, progress, stop)) {
+      if (!Stopped(stop)) DeleteQuietly(fresh);
+      return false;
+    }
   }
-  // The new build takes the name; on failure the running one gets it back.
-  if (!Move(fresh, self)) {
-    MoveBack(old, self);
-    DeleteQuietly(fresh);
-    return false;
-  }
-  // Started: this process closes. Not started: the moves are undone.
-  if (StartWithOwnCommandLine(self)) return true;
-  if (Move(self, fresh) && MoveBack(old, self)) DeleteQuietly(fresh);
+  // Closed meanwhile: no new window comes back; the next start uses ".new".
+  if (Stopped(stop)) return false;
+
+  // The new build starts under ".new" and takes the launcher's name itself
+  // once this process has ended (CompleteSelfUpdateHandOver): nothing is
+  // moved while this one runs, so no moment leaves the name empty.
+  if (StartWithOwnCommandLine(fresh)) return true;
+  DeleteQuietly(fresh);
   return false;
 }
 

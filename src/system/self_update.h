@@ -1,8 +1,10 @@
 // The launcher replaces itself with the build the download server offers in
-// its launcher content set, and starts it with the same command line.
+// its launcher content set: the new build, started with the same command line
+// under "<name>.new", takes the launcher's name once this one has ended.
 // Silent: nothing reaches the page.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,14 +12,20 @@
 namespace nv {
 
 // Removes what an earlier self-update left beside the running executable:
-// its ".old" sibling (tried again while it is still locked) and a ".new"
-// sibling. Called at every start of the launcher and by SelfUpdate.
+// an ".old" sibling (tried again while it is still locked) and a cut-short
+// ".new.part". Called by SelfUpdate.
 void RemoveSelfUpdateLeftovers();
 
-// True when the running executable was replaced and the new one started: the
+// In a launcher started as "<name>.exe.new": waits for the build that
+// started it to end and takes "<name>.exe" in one replacing rename. True
+// when this process now runs under the launcher's name; false when it was
+// not started that way or the name stayed held (it then runs as ".new").
+bool CompleteSelfUpdateHandOver();
+
+// True when a new build was downloaded, verified and started as ".new": the
 // caller then closes this launcher. False to carry on with this process (no
-// update, up to date, "--no-self-update" given, or a failure that left the
-// running executable under its own name).
-bool SelfUpdate(const std::vector<std::string>& mirrors);
+// update, up to date, "--no-self-update" given, a failure, or stop raised:
+// then a complete ".new" is kept for the next start and nothing is started).
+bool SelfUpdate(const std::vector<std::string>& mirrors, const std::atomic<bool>* stop);
 
 }  // namespace nv

@@ -8,10 +8,11 @@
 
 namespace nv {
 
-// The two steps a test can make fail; null members use the real ones.
+// A start a test can make fail, and a pause a test can put before the
+// hand-over's rename to aim a kill at it; null members use the real ones.
 struct SelfUpdateSeams {
-  bool (*moveFile)(std::wstring_view from, std::wstring_view to) = nullptr;
   bool (*startProcess)(const std::wstring& exePath) = nullptr;
+  void (*beforeHandOver)() = nullptr;
 };
 SelfUpdateSeams& SelfUpdateSeamsForTests();
 

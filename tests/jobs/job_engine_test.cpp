@@ -53,6 +53,12 @@ void StoppableJob(const JobArgument& argument) {
   FinishStoppedJob(currentJobId);
 }
 
+// One whose stop takes a while (a file being closed, a state being saved).
+void SlowToStopJob(const JobArgument& argument) {
+  StoppableJob(argument);
+  Sleep(400);
+}
+
 class JobEngineTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -210,7 +216,7 @@ TEST_F(JobEngineTest, AnEmptyTableEntryOrUnknownIdRunsNothingButEnds) {
 TEST_F(JobEngineTest, TheDataListIsMatchedAfterEveryJobButPlayAndUninstall) {
   static std::vector<std::wstring>* folders = &observed.dataListFolders;
   folders = &observed.dataListFolders;
-  Jobs().applyClientDataList = [](const std::wstring& folder) { folders->push_back(folder); };
+  Jobs().applyClientDataList = [](const std::wstring& folder, bool) { folders->push_back(folder); };
   Jobs().jobs[kJobRepair] = [](const JobArgument&) { status.installDir = L"E:\\Norvane"; };
 
   for (std::int32_t id : {kJobRepair, kJobPlay, kJobUninstall, kJobHdOff}) {
@@ -228,7 +234,7 @@ TEST_F(JobEngineTest, TheDataListIsMatchedAfterEveryJobButPlayAndUninstall) {
   EXPECT_TRUE(observed.dataListFolders.empty());
 
   status.installDir = L"E:\\Norvane";
-  Jobs().applyClientDataList = [](const std::wstring&) { throw std::runtime_error("x"); };
+  Jobs().applyClientDataList = [](const std::wstring&, bool) { throw std::runtime_error("x"); };
   ASSERT_TRUE(StartJob(kJobRepair, JobArgument{}));
   ASSERT_TRUE(WaitIdle());
   EXPECT_TRUE(Events().empty());
@@ -352,10 +358,12 @@ TEST_F(JobEngineTest, CancelledHdDownloadSwitchesTheHdPackOff) {
 }
 
 TEST_F(JobEngineTest, QuitDuringAJobChangesNoScreen) {
-  Jobs().jobs[kJobInstall] = &StoppableJob;
+  Jobs().jobs[kJobInstall] = &SlowToStopJob;
   ASSERT_TRUE(StartJob(kJobInstall, JobArgument{L"C:\\N", false, true}));
   RequestStop(kStopQuit);
+  // The shutdown waits for a job still stopping.
   EXPECT_TRUE(WaitForJobEnd(5000));
+  EXPECT_FALSE(jobBusy.load());
   window.Pump(50);
   EXPECT_TRUE(Events().empty());
 }

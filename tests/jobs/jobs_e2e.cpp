@@ -67,6 +67,11 @@ bool DownloadInstallerFails(std::string_view, const std::wstring&, TransferProgr
   return false;
 }
 
+bool GameFileDownloadFails(const std::vector<std::string>&, std::string_view, const std::wstring&, std::int64_t,
+                           std::string_view, TransferProgress&, const std::atomic<bool>*) {
+  return false;
+}
+
 // Raises the stop request (as the page's pause or cancel does) once bytes of
 // the named file flow.
 class StopWhenFlowing {
@@ -271,6 +276,14 @@ TEST_F(JobsE2e, CancelDuringGameFilesReturnsToTheInstallScreen) {
   EXPECT_EQ(ReadDword(kInstalledFlag), 99u);
   EXPECT_EQ(ReadDword(kHdFlag), 1u);
   EXPECT_FALSE(Exists(InGame(L".nrv_write_test")));
+
+  // Game files that fail to download leave the game not installed either.
+  page.clear();
+  SyncSeamsForTests().downloadManifestEntry = &GameFileDownloadFails;
+  Run(kJobInstall, argument);
+  SyncSeamsForTests().downloadManifestEntry = nullptr;
+  EXPECT_EQ(Texts("error").size(), 1u);
+  EXPECT_EQ(ReadDword(kInstalledFlag), 99u);
 }
 
 TEST_F(JobsE2e, FailingPrerequisiteKeepsTheInstallGoing) {
@@ -347,6 +360,28 @@ TEST_F(JobsE2e, NoServerOnAnInstalledGameStaysPlayable) {
   EXPECT_EQ(Texts("toast"), std::vector<std::string>{CheckFailedText(kServerUnreachableText)});
 }
 
+// Too little room is found before any download: the game stays playable.
+// A download that began and failed is no failed check: the half-updated
+// game waits on the paused screen.
+TEST_F(JobsE2e, AnUpdateFailingBeforeOrAfterItsDownloadBegan) {
+  UseMirror(Env("NV_E2E_MIRROR2"));
+  SyncSeamsForTests().freeBytesForPath = [](std::wstring_view) { return std::uint64_t{1}; };
+  Run(kJobUpdateCheck);
+  SyncSeamsForTests().freeBytesForPath = nullptr;
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "ready"}));
+  ASSERT_EQ(Texts("toast").size(), 1u);
+  EXPECT_EQ(Texts("toast")[0].rfind(CheckFailedText(""), 0), 0u) << Texts("toast")[0];
+  EXPECT_TRUE(Of("error").empty());
+
+  page.clear();
+  SyncSeamsForTests().downloadManifestEntry = &GameFileDownloadFails;
+  Run(kJobUpdateCheck);
+  SyncSeamsForTests().downloadManifestEntry = nullptr;
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"ready+checking", "updating", "updating+paused"}));
+  EXPECT_EQ(Texts("error").size(), 1u);
+  EXPECT_TRUE(Texts("toast").empty());
+}
+
 TEST_F(JobsE2e, PausedUpdateResumesFromTheStart) {
   UseMirror(Env("NV_E2E_MIRROR2"));
   {
@@ -400,8 +435,27 @@ TEST_F(JobsE2e, RepairFixesADeletedAndAnAlteredFile) {
   EXPECT_NE(test::ReadAll(altered), bytes);
 }
 
+// An antivirus took the game, or the file state went: the game is still
+// installed and the repair brings the file back.
+TEST_F(JobsE2e, RepairBringsBackTheGameAndTheFileState) {
+  UseMirror(Env("NV_E2E_MIRROR2"));
+  ASSERT_TRUE(DeleteFileW(InGame(L"norvane.exe").c_str()));
+  Run(kJobRepair);
+  EXPECT_TRUE(Exists(InGame(L"norvane.exe")));
+  EXPECT_EQ(Texts("toast").back(), RepairFinishedText(1));
+
+  page.clear();
+  ASSERT_TRUE(DeleteFileW(InGame(L"launcher_state.txt").c_str()));
+  Run(kJobRepair);
+  EXPECT_EQ(Texts("toast").back(), RepairFinishedText(0));
+  EXPECT_EQ(static_cast<int>(LoadFileState(Game()).entries().size()), std::stoi(Env("NV_E2E_CLIENT_FILES")));
+}
+
 TEST_F(JobsE2e, HdOnCancelledTurnsTheSwitchOff) {
   UseMirror(Env("NV_E2E_MIRROR2"));
+  // An archive a cancel or a failed delete left on disk: the switch, not the
+  // disk, decides what the data list names.
+  ASSERT_TRUE(test::WriteTestFile(InGame(L"custom_hd2.grf"), "left over"));
   {
     StopWhenFlowing cancel("custom_hd1.grf", kStopCancel);
     Run(kJobHdOn);
@@ -410,6 +464,8 @@ TEST_F(JobsE2e, HdOnCancelledTurnsTheSwitchOff) {
   EXPECT_EQ(ReadDword(kHdFlag), 0u);
   EXPECT_EQ(Texts("toast"), std::vector<std::string>{kHdCancelledText});
   EXPECT_EQ(Screens().back(), "ready");
+  EXPECT_FALSE(Has(test::ReadAll(InGame(L"DATA.INI")).value_or(""), "custom_hd"));
+  EXPECT_FALSE(Exists(InGame(L"custom_hd1.grf.part")));
 }
 
 TEST_F(JobsE2e, HdOnBringsTheArchivesAndTheDataListNamesThem) {
@@ -466,6 +522,19 @@ TEST_F(JobsE2e, HdOffRemovesTheArchivesTheirStateAndTheirDataListEntries) {
   page.clear();
   Run(kJobHdOff);
   EXPECT_EQ(Texts("toast"), std::vector<std::string>{kHdRemovedText});
+
+  // An archive held open stays, a partial one goes, and neither is named.
+  ASSERT_TRUE(test::WriteTestFile(InGame(L"custom_hd1.grf"), "held"));
+  ASSERT_TRUE(test::WriteTestFile(InGame(L"custom_hd2.grf.part"), "partial"));
+  UniqueFile held(CreateFileW(InGame(L"custom_hd1.grf").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+  page.clear();
+  Run(kJobHdOff);
+  held.reset();
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{kHdNotRemovedText});
+  EXPECT_FALSE(Exists(InGame(L"custom_hd2.grf.part")));
+  EXPECT_FALSE(Has(test::ReadAll(InGame(L"DATA.INI")).value_or(""), "custom_hd"));
 }
 
 }  // namespace

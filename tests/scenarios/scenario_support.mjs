@@ -419,9 +419,8 @@ export class Launcher {
       new Promise((_, reject) => { timer = setTimeout(() => reject(new Error('the launcher did not exit')), ms); })]);
     clearTimeout(timer);
     if (this.view) await this.view.close();
-    // Wine now and then ends an exiting process with a signal instead of its
-    // code; the Windows side never sees it.
-    return this.run.signal ? 0 : code;
+    // An exit by a signal is no exit code: it fails the caller's check.
+    return this.run.signal ? this.run.signal : code;
   }
 
   async kill() {

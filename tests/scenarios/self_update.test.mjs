@@ -1,6 +1,7 @@
 // The launcher replaces itself: build A, copied to a folder of its own, finds
 // build B (the same program with a marker in its window title) offered in the
-// launcher manifest, swaps it in and starts it; B removes the ".old" build A.
+// launcher manifest, starts it as ".new", and B takes the launcher's name once
+// A has ended.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -13,7 +14,7 @@ import {
 // find a newer launcher on offer.
 scenarioFile();
 
-test('self-update from build A to build B; B removes the .old at its start', async () => {
+test('self-update from build A to build B; B takes the launcher\'s name', async () => {
   const folder = path.join(work, 'self-update');
   fs.rmSync(folder, { recursive: true, force: true });
   fs.mkdirSync(folder, { recursive: true });
@@ -30,8 +31,8 @@ test('self-update from build A to build B; B removes the .old at its start', asy
   assert.equal(await b.windowTitle(), 'Norvane (build-B)', 'build B runs');
   assert.equal(b.messages('state').at(-1).launcherVersion, '1.0.0');
   assert.equal(sha256(exe), sha256(launcherExeB), 'B has the launcher\'s name');
-  await until(() => !fs.existsSync(exe + '.old'), 'the .old build to go at B\'s start', 10000);
-  assert.equal(fs.existsSync(exe + '.new'), false);
+  await until(() => !fs.existsSync(exe + '.new'), 'B to take the launcher\'s name', 10000);
+  assert.equal(fs.existsSync(exe + '.old'), false);
   await b.screenshot('self-update-b');
   await b.close();
 

@@ -1,11 +1,12 @@
 // Kill -9 at random moments: the real launcher under wine64 is killed during
 // an install, an update, a repair, the HD pack download and its own
-// self-update, then started again and left to finish. After every point: the
+// self-update (also aimed at its new build taking the launcher's name), then
+// started again and left to finish. After every point: the
 // launcher started again, the file-state file parses, every game file has its
 // manifest hash, no temporary or partial file is left, and each launcher
 // executable is one of the two complete builds.
 //
-//   NV_KILL_POINTS=50   how many kill points (default 5: one of each kind)
+//   NV_KILL_POINTS=50   how many kill points (default: one of each kind)
 //   NV_KILL_SEED=n      replays a run: the same kinds, kill modes and moments
 //
 // Run by scripts/suites/crash.sh inside a scripts/test session, in a Wine
@@ -22,7 +23,8 @@ import { texts } from '../support/player_texts.mjs';
 
 const work = path.join(build, 'crash');
 const www = path.join(build, 'test-servers/www/download');
-const points = Number(process.env.NV_KILL_POINTS || 5);
+const kindCount = 6;
+const points = Number(process.env.NV_KILL_POINTS || kindCount);
 const seed = Number(process.env.NV_KILL_SEED || Math.floor(Math.random() * 2 ** 31));
 
 // A small seeded generator (mulberry32): a seed replays the same choices.
@@ -200,7 +202,34 @@ const kinds = {
     folder: () => machine.launcherFolder,
     async finish() { await startAndSettle(); },
   },
+  // The moment the new build, started as ".new", takes the launcher's name,
+  // widened by a test pause: the window opens once ".new" is complete.
+  handover: {
+    window: 3000,
+    ended: readyShown,
+    timeOnly: true,
+    async prepare() { await kinds.selfupdate.prepare(); },
+    async act() {
+      const fresh = `${machine.exe}.new`;
+      const size = fs.statSync(content.launcher[world.launcher]).size;
+      process.env.NORVANE_TEST_HANDOVER_PAUSE_MS = '1500';
+      try {
+        machine.start();
+      } finally {
+        delete process.env.NORVANE_TEST_HANDOVER_PAUSE_MS;
+      }
+      const end = Date.now() + 20000;
+      while (Date.now() < end && !(fs.existsSync(fresh) && fs.statSync(fresh, { throwIfNoEntry: false })?.size === size)) {
+        await sleep(20);
+      }
+      return Date.now();
+    },
+    bytes: () => 0,
+    folder: () => machine.launcherFolder,
+    async finish() { await startAndSettle(); },
+  },
 };
+assert.equal(Object.keys(kinds).length, kindCount);
 
 let player;
 

@@ -90,12 +90,17 @@ TEST_F(MainWindowTest, IsA960By600PopupCentredInTheWorkArea) {
 
 TEST_F(MainWindowTest, CloseDuringADownloadAsksAndNoKeepsItRunning) {
   jobBusy = true;
-  currentJobId = kJobInstall;
-  SetEnvironmentVariableW(L"NORVANE_TEST_ANSWERS", L"no,yes");
-  SendMessageW(window_, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(IsWindow(window_));
+  SetEnvironmentVariableW(L"NORVANE_TEST_ANSWERS", L"no,no,no,no,yes");
+  // Every job that downloads asks, not the install alone.
+  std::string asked;
+  for (const std::int32_t job : {kJobUpdateCheck, kJobRepair, kJobHdOn, kJobInstall}) {
+    currentJobId = job;
+    SendMessageW(window_, WM_CLOSE, 0, 0);
+    asked += Logged(292, kCloseDuringDownloadText);
+    EXPECT_TRUE(IsWindow(window_)) << job;
+    EXPECT_EQ(Log(), asked) << job;
+  }
   EXPECT_FALSE(stopFlag.load());
-  EXPECT_EQ(Log(), Logged(292, kCloseDuringDownloadText));
   SendMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window_));
   EXPECT_TRUE(stopFlag.load());

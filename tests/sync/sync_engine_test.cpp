@@ -225,6 +225,13 @@ TEST_F(SyncEngineTest, UnreachableOrInvalidManifests) {
   ASSERT_EQ(Sync(both), kSyncFailed);
   EXPECT_EQ(error, kServerUnreachableText);
   EXPECT_TRUE(w.requests.empty());
+  // Too little room fails before the download counts as started.
+  w.freeBytes = 1;
+  ASSERT_EQ(Sync(update), kSyncFailed);
+  EXPECT_FALSE(started);
+  EXPECT_EQ(error.rfind(std::string_view(kNotEnoughDiskSpaceText).substr(0, 10), 0), 0u) << error;
+  EXPECT_TRUE(w.requests.empty());
+  w.freeBytes = 100ull << 30;
   // Stopping while the manifests are fetched is a stop, not a failure.
   stopFlag = true;
   EXPECT_EQ(Sync(update), kSyncStopped);
@@ -350,11 +357,23 @@ TEST_F(SyncEngineTest, RepairCountsBrokenMissingAndFixed) {
   EXPECT_EQ(w.requests.size(), 2u);
   EXPECT_EQ(Read("a"), "1");
   EXPECT_EQ(Read("c"), "3");
+  {
+    std::lock_guard<std::mutex> lock(progressMutex);
+    EXPECT_EQ(progressRecord.repairChecked, 3);
+    EXPECT_EQ(progressRecord.repairBroken, 1);
+    EXPECT_EQ(progressRecord.repairMissing, 1);
+    EXPECT_EQ(progressRecord.repairFixed, 2);
+  }
+
+  // A file whose download failed is not fixed.
+  ASSERT_TRUE(DeleteFileW(JoinGamePath(temp.path(), "a").c_str()));
+  ASSERT_TRUE(DeleteFileW(JoinGamePath(temp.path(), "c").c_str()));
+  w.requests.clear();
+  w.failAt = {1};
+  EXPECT_EQ(Sync(repair), kSyncFailed);
   std::lock_guard<std::mutex> lock(progressMutex);
-  EXPECT_EQ(progressRecord.repairChecked, 3);
-  EXPECT_EQ(progressRecord.repairBroken, 1);
-  EXPECT_EQ(progressRecord.repairMissing, 1);
-  EXPECT_EQ(progressRecord.repairFixed, 2);
+  EXPECT_EQ(progressRecord.repairMissing, 2);
+  EXPECT_EQ(progressRecord.repairFixed, 1);
 }
 
 TEST_F(SyncEngineTest, ClientAndHdItemsInOrder) {

@@ -1,11 +1,13 @@
 // A stand-in launcher for scripts/suites/self-update.sh, built twice. The
 // first build runs SelfUpdate once against the mirror given as its first
 // argument and prints "result=<0|1>" and its command line; a second argument
-// "fail-second-move" or "fail-start" makes that step fail. The second build
-// (NV_PROBE_NEXT), offered by the launcher manifest, only writes the command
-// line it was started with to its own path + ".started".
+// "fail-start" makes the start fail, "stopped" raises the stop flag first.
+// The second build (NV_PROBE_NEXT), offered by the launcher manifest, takes
+// the launcher's name the way the launcher does at its start and writes the
+// command line it was started with to its path + ".started".
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -13,17 +15,9 @@
 #include "sync/fs/fs_helpers.h"
 #include "system/self_update.h"
 #include "system/self_update_testing.h"
-#include "system/shell_files.h"
 
 #ifndef NV_PROBE_NEXT
 namespace {
-
-std::wstring self;
-
-bool FailSecondMove(std::wstring_view from, std::wstring_view to) {
-  if (from == self + L".new" && to == self) return false;
-  return nv::MoveFileRetrying(from, to);
-}
 
 bool FailStart(const std::wstring&) { return false; }
 
@@ -35,6 +29,7 @@ int wmain(int argc, wchar_t** argv) {
 #ifdef NV_PROBE_NEXT
   (void)argc;
   (void)argv;
+  nv::CompleteSelfUpdateHandOver();
   FILE* out = _wfopen((nv::OwnExePath() + L".started").c_str(), L"wb");
   if (!out) return 1;
   std::fwrite(commandLine.data(), 1, commandLine.size(), out);
@@ -42,15 +37,14 @@ int wmain(int argc, wchar_t** argv) {
   return 0;
 #else
   if (argc < 2) {
-    std::fprintf(stderr, "usage: self_update_probe <mirror> [fail-second-move|fail-start] [...]\n");
+    std::fprintf(stderr, "usage: self_update_probe <mirror> [fail-start|stopped] [...]\n");
     return 2;
   }
-  self = nv::OwnExePath();
   const std::wstring mode = argc > 2 ? argv[2] : L"";
-  if (mode == L"fail-second-move") nv::SelfUpdateSeamsForTests().moveFile = &FailSecondMove;
   if (mode == L"fail-start") nv::SelfUpdateSeamsForTests().startProcess = &FailStart;
+  const std::atomic<bool> stop{mode == L"stopped"};
   // The mirror is made into a list the way the launcher reads mirrors.txt.
-  const bool replaced = nv::SelfUpdate(nv::ParseMirrorList(nv::ToUtf8(argv[1])));
+  const bool replaced = nv::SelfUpdate(nv::ParseMirrorList(nv::ToUtf8(argv[1])), &stop);
   std::printf("result=%d\ncommand=%s\n", replaced ? 1 : 0, commandLine.c_str());
   return 0;
 #endif

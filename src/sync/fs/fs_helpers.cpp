@@ -80,7 +80,14 @@ bool IsFolder(std::wstring_view path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+namespace {
+std::wstring renamedOwnPath;
+}  // namespace
+
+void SetOwnExePath(std::wstring path) { renamedOwnPath = std::move(path); }
+
 std::wstring OwnExePath() {
+  if (!renamedOwnPath.empty()) return renamedOwnPath;
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     const DWORD size = static_cast<DWORD>(buffer.size());

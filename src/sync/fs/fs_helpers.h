@@ -62,6 +62,11 @@ bool IsFolder(std::wstring_view path);
 // The full path of the running executable, or empty.
 std::wstring OwnExePath();
 
+// The name the running executable has after it renamed its own image: the
+// loader goes on reporting the name it was started under. Called once at
+// start, before any other thread runs.
+void SetOwnExePath(std::wstring path);
+
 // True when a folder on the way from the game folder to relative (UTF-8, '/'
 // or '\' separators) is a reparse point: a junction or symbolic link. The
 // launcher runs elevated and the game folder is often writable by every

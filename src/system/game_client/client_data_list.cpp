@@ -15,7 +15,7 @@ constexpr DWORD kReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROU
 
 }  // namespace
 
-void ApplyClientDataList(const std::wstring& folder) {
+void ApplyClientDataList(const std::wstring& folder, bool hdOn) {
   const std::wstring ini = JoinPath(folder, L"DATA.INI");
   const std::wstring full = ini + L".full";
 
@@ -25,7 +25,7 @@ void ApplyClientDataList(const std::wstring& folder) {
   const DataListPlan plan = PlanClientDataList(text, [&](std::string_view value) {
     // The archive is looked up as the list writes it, relative to the folder.
     const std::wstring name = FromUtf8(value);
-    return name.empty() || !IsRegularFile(JoinPath(folder, name));
+    return !hdOn || name.empty() || !IsRegularFile(JoinPath(folder, name));
   });
 
   switch (plan.action) {

@@ -8,9 +8,11 @@
 
 namespace nv {
 
-// While an HD archive named in DATA.INI is missing, the shipped list waits
-// as DATA.INI.full and DATA.INI lists only what is there.
-void ApplyClientDataList(const std::wstring& folder);
+// While an HD archive named in DATA.INI is missing, or the HD pack is
+// switched off (hdOn false: archives left on disk by a cancel or a failed
+// delete count as missing), the shipped list waits as DATA.INI.full and
+// DATA.INI lists only what the game should read.
+void ApplyClientDataList(const std::wstring& folder, bool hdOn);
 
 // Puts DATA.INI.full back as DATA.INI (before the client files are checked,
 // and when the HD pack is removed).

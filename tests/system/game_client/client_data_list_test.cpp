@@ -25,13 +25,13 @@ class DataList : public ::testing::Test {
 
 TEST_F(DataList, BothArchivesMissing) {
   ASSERT_TRUE(WriteTestFile(Ini(), kShipped));
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Full()), std::string(kShipped));
   EXPECT_EQ(ReadAll(Ini()), std::string("[data]\r\n0=data.grf\r\n1=other.grf\r\n"));
   EXPECT_FALSE(FileExists(game_ / L"DATA.INI.tmp"));
 
   // Applied again, the reduced list names no HD archive: nothing changes.
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Full()), std::string(kShipped));
   EXPECT_EQ(ReadAll(Ini()), std::string("[data]\r\n0=data.grf\r\n1=other.grf\r\n"));
 
@@ -43,7 +43,7 @@ TEST_F(DataList, BothArchivesMissing) {
 TEST_F(DataList, OnlySecondArchiveMissing) {
   ASSERT_TRUE(WriteTestFile(Ini(), kShipped));
   ASSERT_TRUE(WriteTestFile(game_ / L"custom_hd1.grf", "hd"));
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Ini()),
             std::string("[data]\r\n0=data.grf\r\n1=custom_hd1.grf\r\n2=other.grf\r\n"));
   EXPECT_EQ(ReadAll(Full()), std::string(kShipped));
@@ -54,7 +54,7 @@ TEST_F(DataList, BothPresentDeletesAStaleFullCopy) {
   ASSERT_TRUE(WriteTestFile(Full(), "stale"));
   ASSERT_TRUE(WriteTestFile(game_ / L"custom_hd1.grf", "hd"));
   ASSERT_TRUE(WriteTestFile(game_ / L"custom_hd2.grf", "hd"));
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Ini()), std::string(kShipped));
   EXPECT_FALSE(FileExists(Full()));
 }
@@ -63,7 +63,7 @@ TEST_F(DataList, ArchiveThatIsAFolderCountsAsMissing) {
   ASSERT_TRUE(WriteTestFile(Ini(), "[data]\n0=custom_hd1.grf\n1=custom_hd2.grf\n"));
   ASSERT_TRUE(WriteTestFile(game_ / L"custom_hd1.grf", "hd"));
   CreateDirectoryW((game_ / L"custom_hd2.grf").c_str(), nullptr);
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Ini()), std::string("[data]\n0=custom_hd1.grf\n"));
 }
 
@@ -74,7 +74,7 @@ TEST_F(DataList, NamesAsWrittenAndRelativePaths) {
   ASSERT_TRUE(WriteTestFile(game_ / L"Custom_HD1.GRF", "hd"));
   CreateDirectoryW((game_ / L"hd").c_str(), nullptr);
   ASSERT_TRUE(WriteTestFile(game_ / L"hd\\custom_hd2.grf", "hd"));
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   // hd\custom_hd1.grf is the only one missing; the last line has no ending.
   EXPECT_EQ(ReadAll(Ini()),
             std::string("[data]\n0=data.grf\n1=Custom_HD1.GRF\n2=hd/custom_hd2.grf\nno final ending"));
@@ -83,7 +83,7 @@ TEST_F(DataList, NamesAsWrittenAndRelativePaths) {
 TEST_F(DataList, KeysThatAreNotDigitsStay) {
   const std::string text = "[data]\r\na1=custom_hd1.grf\r\n0=custom_hd2.grf\r\n";
   ASSERT_TRUE(WriteTestFile(Ini(), text));
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Ini()), std::string("[data]\r\na1=custom_hd1.grf\r\n"));
   EXPECT_EQ(ReadAll(Full()), text);
 }
@@ -92,27 +92,27 @@ TEST_F(DataList, FailedWritePutsTheListBack) {
   ASSERT_TRUE(WriteTestFile(Ini(), kShipped));
   // A folder where the temporary file must go makes the write fail.
   CreateDirectoryW((game_ / L"DATA.INI.tmp").c_str(), nullptr);
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Ini()), std::string(kShipped));
   EXPECT_FALSE(FileExists(Full()));
 }
 
 TEST_F(DataList, HugeMissingOrUnreadableListIsLeftAlone) {
-  ApplyClientDataList(game_.path());  // no DATA.INI at all
+  ApplyClientDataList(game_.path(), true);  // no DATA.INI at all
   EXPECT_FALSE(FileExists(Ini()));
   EXPECT_FALSE(FileExists(Full()));
 
   std::string huge = kShipped;
   huge.resize(0x100000, ';');  // one byte over the limit
   ASSERT_TRUE(WriteTestFile(Ini(), huge));
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Ini()), huge);
   EXPECT_FALSE(FileExists(Full()));
 
   std::string binary(kShipped);
   binary += std::string("\0\x01\x02", 3);
   ASSERT_TRUE(WriteTestFile(Ini(), binary));
-  ApplyClientDataList(game_.path());
+  ApplyClientDataList(game_.path(), true);
   EXPECT_EQ(ReadAll(Ini()), binary);
   EXPECT_FALSE(FileExists(Full()));
 }

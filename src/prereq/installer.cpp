@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <thread>
 #include <vector>
 
 #include "bridge/player_texts.h"
@@ -9,6 +10,7 @@
 #include "prereq/prerequisites.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
+#include "sync/fs/retry.h"
 #include "sync/fs/unique_handle.h"
 
 namespace nv {
@@ -26,9 +28,37 @@ bool CreateStagingDirectory(const std::wstring& path, SECURITY_ATTRIBUTES& secur
 }
 std::atomic<StagingFolderCreate> stagingFolderCreate{&CreateStagingDirectory};
 
+bool OverCap(const TransferProgress& transfer) {
+  return transfer.bytes_done.load() > kMaxInstallerBytes || transfer.bytes_total.load() > kMaxInstallerBytes;
+}
+
+// The download runs under a stop flag of its own, raised by the player's
+// stop or by a watcher once the size announced or received passes the cap.
+// False for an oversized download as for a failed one.
 bool DownloadInstaller(const std::string& url, const std::wstring& target, TransferProgress& transfer,
                        const std::atomic<bool>& stop) {
-  return installerDownload.load()(url, target, transfer, &stop);
+  std::atomic<bool> stopDownload{false};
+  std::atomic<bool> done{false};
+  std::thread watcher;
+  try {
+    watcher = std::thread([&] {
+      while (!done.load()) {
+        if (stop.load() || OverCap(transfer)) stopDownload = true;
+        Sleep(50);
+      }
+    });
+  } catch (...) {
+    return false;  // no watcher, no download
+  }
+  bool ok = installerDownload.load()(url, target, transfer, &stopDownload);
+  done = true;
+  watcher.join();
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (ok && (OverCap(transfer) || !GetFileAttributesExW(LongPath(target).c_str(), GetFileExInfoStandard, &data) ||
+             ((static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) > kMaxInstallerBytes)) {
+    ok = false;
+  }
+  return ok;
 }
 
 // Read and execute stay possible (the signature check, the process start);
@@ -99,7 +129,14 @@ class StagingFolder {
       DeleteFileW(LongPath(file + L".part").c_str());
       DeleteFileW(LongPath(file + L".part.tag").c_str());
     }
-    RemoveDirectoryW(LongPath(path_).c_str());
+    const std::wstring folder = LongPath(path_);
+    RetryWhileLocked(
+        kStagingFolderRetry.attempts,
+        [&] {
+          if (RemoveDirectoryW(folder.c_str())) return TryResult::kDone;
+          return IsLockedError(GetLastError()) ? TryResult::kLocked : TryResult::kFailed;
+        },
+        [] { Sleep(kStagingFolderRetry.pauseMs); });
   }
 
  private:

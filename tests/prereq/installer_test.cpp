@@ -160,11 +160,30 @@ TEST_F(InstallPrerequisiteTest, AFailedDownloadIsReportedUnlessStopped) {
   EXPECT_EQ(transfer.bytes_done.load(), 0);
   EXPECT_EQ(transfer.bytes_total.load(), 0);
 
+  // A download that announces more than the cap is cut off (the download
+  // sees its stop flag raised) and fails.
+  reports.lines.clear();
+  struct Oversized {
+    static bool Download(std::string_view, const std::wstring& target, TransferProgress& t,
+                         const std::atomic<bool>* s) {
+      t.bytes_total = kMaxInstallerBytes + 1;
+      for (int i = 0; i < 200 && !s->load(); ++i) Sleep(10);
+      return s->load() ? false : test::WriteTestFile(target, "MZ");
+    }
+  };
+  SetInstallerDownloadForTesting(&Oversized::Download);
+  EXPECT_FALSE(InstallPrerequisite("directx", transfer, stop, reports.callback()));
+  EXPECT_EQ(reports.lines,
+            std::vector<std::string>({DownloadingSentence(DirectX()), DownloadFailedSentence(DirectX())}));
+
   // A stop during the download ends silently after the first sentence.
   reports.lines.clear();
+  static std::atomic<bool>* playerStop = nullptr;
+  playerStop = &stop;
   struct StopDuring {
     static bool Download(std::string_view, const std::wstring&, TransferProgress&, const std::atomic<bool>* s) {
-      const_cast<std::atomic<bool>*>(s)->store(true);
+      playerStop->store(true);
+      for (int i = 0; i < 200 && !s->load(); ++i) Sleep(10);
       return false;
     }
   };

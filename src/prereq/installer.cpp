@@ -133,8 +133,10 @@ class StagingFolder {
     RetryWhileLocked(
         kStagingFolderRetry.attempts,
         [&] {
-          if (RemoveDirectoryW(folder.c_str())) return TryResult::kDone;
-          return IsLockedError(GetLastError()) ? TryResult::kLocked : TryResult::kFailed;
+          // Our own folder that nobody else can open: any failure is the
+          // ended installer still letting go, worth another try.
+          return RemoveDirectoryW(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ? TryResult::kDone
+                                                                                           : TryResult::kLocked;
         },
         [] { Sleep(kStagingFolderRetry.pauseMs); });
   }

@@ -121,15 +121,17 @@ class InstallPrerequisiteTest : public testing::Test {
   void SetUp() override {
     downloadedUrls.clear();
     downloadedTargets.clear();
+    staged = test::StagingFolders();  // earlier runs' leftovers are not this test's
   }
   void TearDown() override {
     SetInstallerDownloadForTesting(nullptr);
     SetStagingFolderCreateForTesting(nullptr);
-    EXPECT_EQ(test::StagingFolders(), std::vector<std::wstring>{}) << "a staging folder was left behind";
+    EXPECT_EQ(test::StagingFolders(), staged) << "a staging folder was left behind";
   }
   TransferProgress transfer;
   std::atomic<bool> stop{false};
   Reports reports;
+  std::vector<std::wstring> staged;
   test::ScopedRegistryKey vc64{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
                                KEY_WOW64_64KEY};
   test::ScopedRegistryKey vc32{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",

@@ -89,10 +89,11 @@ class SignedInstallFlow : public testing::Test {
     downloads = 0;
     servedFile = L"signed_microsoft.exe";
     SetInstallerDownloadForTesting(&CopyingDownload);
+    staged = test::StagingFolders();  // earlier runs' leftovers are not this test's
   }
   void TearDown() override {
     SetInstallerDownloadForTesting(nullptr);
-    EXPECT_EQ(test::StagingFolders(), std::vector<std::wstring>{}) << "a staging folder was left behind";
+    EXPECT_EQ(test::StagingFolders(), staged) << "a staging folder was left behind";
   }
   bool Install(const char* id) {
     return InstallPrerequisite(id, transfer, stop, [this](const std::string& s) { reports.push_back(s); });
@@ -101,6 +102,7 @@ class SignedInstallFlow : public testing::Test {
   TransferProgress transfer;
   std::atomic<bool> stop{false};
   std::vector<std::string> reports;
+  std::vector<std::wstring> staged;
   test::ScopedRegistryKey vc64{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
                                KEY_WOW64_64KEY};
   test::ScopedRegistryKey vc32{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
@@ -113,7 +115,7 @@ TEST_F(SignedInstallFlow, TheInstallerThatInstallsIsDeletedAfterwards) {
   EXPECT_TRUE(Install("vcredist"));
   EXPECT_EQ(reports, std::vector<std::string>({DownloadingSentence(Vc()), InstallingSentence(Vc()),
                                                InstalledSentence(Vc(), 0)}));
-  EXPECT_TRUE(test::StagingFolders().empty());
+  EXPECT_EQ(test::StagingFolders(), staged);
 }
 
 TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
@@ -129,7 +131,7 @@ TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
     ScopedEnv code(L"NV_STANDIN_EXIT", vc.code);
     EXPECT_TRUE(Install("vcredist"));
     EXPECT_EQ(reports.back(), vc.sentence);
-    EXPECT_TRUE(test::StagingFolders().empty());
+    EXPECT_EQ(test::StagingFolders(), staged);
   }
   reports.clear();
   {
@@ -142,7 +144,7 @@ TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
     ScopedEnv code(L"NV_STANDIN_EXIT", L"3010");
     EXPECT_FALSE(Install("directx"));
     EXPECT_EQ(reports.back(), SetupFailedSentence(Dx(), 3010));
-    EXPECT_TRUE(test::StagingFolders().empty());  // a failed installer goes too
+    EXPECT_EQ(test::StagingFolders(), staged);  // a failed installer goes too
   }
   reports.clear();
   {
@@ -167,7 +169,7 @@ TEST_F(SignedInstallFlow, DamagedOrForeignDownloadsNeverRun) {
     servedFile = file;
     EXPECT_FALSE(Install("directx"));
     EXPECT_EQ(reports.back(), DamagedDownloadSentence(Dx()));
-    EXPECT_TRUE(test::StagingFolders().empty());
+    EXPECT_EQ(test::StagingFolders(), staged);
   }
   EXPECT_FALSE(IsRegularFile(record)) << "an untrusted installer was started";
 }
@@ -238,7 +240,7 @@ TEST_F(DownloadedInstallFlow, EachRuntimeComesFromItsLink) {
     ScopedEnv installs(L"NV_STANDIN_VC", L"1");
     EXPECT_TRUE(Install("vcredist"));
     EXPECT_EQ(reports.back(), InstalledSentence(Vc(), 0));
-    EXPECT_TRUE(test::StagingFolders().empty());  // with the download's .part.tag
+    EXPECT_EQ(test::StagingFolders(), staged);  // with the download's .part.tag
     EXPECT_GT(transfer.bytes_total.load(), 0);
     EXPECT_EQ(transfer.bytes_done.load(), transfer.bytes_total.load());
   }
@@ -248,7 +250,7 @@ TEST_F(DownloadedInstallFlow, EachRuntimeComesFromItsLink) {
     EXPECT_FALSE(Install("directx"));
     EXPECT_EQ(reports, std::vector<std::string>({DownloadingSentence(Dx()), InstallingSentence(Dx()),
                                                  SetupFailedSentence(Dx(), 1603)}));
-    EXPECT_TRUE(test::StagingFolders().empty());
+    EXPECT_EQ(test::StagingFolders(), staged);
   }
   reports.clear();
   // The WebView2 link forwards to the bootstrapper, as Microsoft's does.

@@ -65,9 +65,9 @@ inline constexpr RetryBudget kDeleteRetry{3, 200};
 
 // An installer's staging folder removed once the installer has ended: the
 // ended process may still hold the folder as its current directory for a
-// moment (7 pauses, 1.75 s). One that stays holds nothing anyone else can
-// change and costs only its name.
-inline constexpr RetryBudget kStagingFolderRetry{8, 250};
+// while (under Wine, longer than a second). One that stays is empty and
+// nobody else can write to it (19 pauses, about 5 s).
+inline constexpr RetryBudget kStagingFolderRetry{20, 250};
 
 // Calls attempt up to `attempts` times while it answers kLocked, calling
 // pause between two tries and never after the last one: the budget is

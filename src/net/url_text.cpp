@@ -21,6 +21,17 @@ void AppendEscaped(std::string& out, unsigned char byte) {
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 bool IsLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
+// A mirror serves manifests and the launcher's own update, so a line that
+// would let someone on the network path answer (plain http) or that carries
+// credentials in its authority is dropped like any other unusable line.
+bool IsUsableMirror(std::string_view line) {
+  constexpr std::string_view kScheme = "https://";
+  if (!StartsWithIgnoringAsciiCase(line, kScheme)) return false;
+  const std::string_view rest = line.substr(kScheme.size());
+  const std::string_view authority = rest.substr(0, rest.find_first_of("/?#\\"));
+  return !authority.empty() && authority.find('@') == std::string_view::npos;
+}
+
 }  // namespace
 
 std::string EncodeUrlBytes(std::string_view url) {
@@ -115,7 +126,7 @@ std::vector<std::string> ParseMirrorList(std::string_view text) {
       std::size_t end = line.size();
       while (end > 0 && IsLineSpace(line[end - 1])) --end;
       line = line.substr(0, end);
-      if (StartsWithIgnoringAsciiCase(line, "https://") || StartsWithIgnoringAsciiCase(line, "http://")) {
+      if (IsUsableMirror(line)) {
         std::string base = TrimBaseUrl(line);
         if (std::find(mirrors.begin(), mirrors.end(), base) == mirrors.end())
           mirrors.push_back(std::move(base));

@@ -41,7 +41,8 @@ bool ParseContentRangeText(std::wstring_view text, std::int64_t* start, std::int
 void StripUtf8Bom(std::string& text);
 
 // The base URLs listed in a mirrors.txt body, in file order, each trimmed and
-// listed once (exact comparison). Only http:// and https:// lines count.
+// listed once (exact comparison). Only https:// lines without user-info
+// in their authority count.
 // The first kMaxMirrors distinct ones are kept.
 inline constexpr std::size_t kMaxMirrors = 32;
 std::vector<std::string> ParseMirrorList(std::string_view text);

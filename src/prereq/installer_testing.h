@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include <windows.h>
+
 #include "bridge/nv_api.h"
 
 namespace nv {
@@ -15,6 +17,10 @@ namespace nv {
 using InstallerDownload = bool (*)(std::string_view url, const std::wstring& target,
                                    TransferProgress& transfer, const std::atomic<bool>* stop);
 void SetInstallerDownloadForTesting(InstallerDownload download);
+// How a staging folder is created: CreateDirectoryW. Tests may record what
+// reaches it; nullptr puts the real one back.
+using StagingFolderCreate = bool (*)(const std::wstring& path, SECURITY_ATTRIBUTES& security);
+void SetStagingFolderCreateForTesting(StagingFolderCreate create);
 // How many further one-second waits RunInstaller makes (1800 in production).
 void SetInstallerWaitLimitForTesting(std::uint32_t waits);
 

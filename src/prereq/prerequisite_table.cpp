@@ -99,4 +99,35 @@ std::string SetupFailedSentence(const Prerequisite& row, std::uint32_t exitCode)
   return WithName(kRuntimeSetupFailedText, row, exitCode);
 }
 
+bool IsPinnedSigningRoot(std::string_view sha1Hex) {
+  // Microsoft's root certificates as its PKI repository lists them
+  // (https://www.microsoft.com/pkiops/docs/repository.htm), by SHA-1
+  // thumbprint. Trusting whatever the machine's Root store holds would let
+  // anyone who added a root there (or a public CA's "Microsoft Corporation"
+  // look-alike) have an installer run elevated.
+  static constexpr std::string_view kRoots[] = {
+      "CDD4EEAE6000AC7F40C3802C171E30148030C072",  // Microsoft Root Certificate Authority
+      "3B1EFD3A66EA28B16697394703A72CA340A05BD5",  // Microsoft Root Certificate Authority 2010
+      "8F43288AD272F3103B6FB1428485EA3014C0BCFE",  // Microsoft Root Certificate Authority 2011
+      "A43489159A520F0D93D032CCAF37E7FE20A8B419",  // Microsoft Root Authority
+#ifdef NV_TEST_SIGNING_ROOT_SHA1
+      NV_TEST_SIGNING_ROOT_SHA1,  // the test builds' own root (tests/prereq)
+#endif
+  };
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  for (std::string_view root : kRoots) {
+    if (root.size() != sha1Hex.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < root.size() && same; ++i) same = upper(sha1Hex[i]) == root[i];
+    if (same) return true;
+  }
+  return false;
+}
+
+std::wstring StagingFolderName(std::uint64_t seed) {
+  std::wstring name = L"Norvane-";
+  for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(seed >> shift) & 0xF];
+  return name;
+}
+
 }  // namespace nv

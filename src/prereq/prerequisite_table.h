@@ -31,6 +31,18 @@ inline constexpr std::uint32_t kInstallerGaveUp = 258;  // WAIT_TIMEOUT as an ex
 // "already newer" and "restart" codes.
 bool InstallerSucceeded(std::string_view id, bool presentNow, std::uint32_t exitCode);
 
+// No installer download may grow past this: the largest real one (Visual
+// C++ x86) is about 14 MB. A server or path that sends more is cut off.
+inline constexpr std::int64_t kMaxInstallerBytes = 64ll * 1024 * 1024;
+
+// An installer's signing chain must end in one of these roots, given as the
+// root certificate's SHA-1 thumbprint in hex (either case): Microsoft's own
+// roots, and in the test builds the per-build test root instead of nothing.
+bool IsPinnedSigningRoot(std::string_view sha1Hex);
+
+// "Norvane-" and the 16 hex digits of seed: one install's staging folder.
+std::wstring StagingFolderName(std::uint64_t seed);
+
 // The sentences reported to the player.
 std::string UnknownComponentSentence(std::string_view id);
 std::string DownloadingSentence(const Prerequisite& row);

@@ -32,11 +32,19 @@ bool RunInstaller(const std::wstring& path, const std::wstring& arguments, std::
                   std::uint32_t& startError, const std::atomic<bool>& stop,
                   const ReportCallback& report, std::string_view displayName);
 
-// Authenticode-valid and signed by a certificate whose name says Microsoft.
-// With file (an open handle of path), that very file is checked.
+// Authenticode-valid and signed by a certificate named exactly
+// "Microsoft Corporation". With file (an open handle of path), that very
+// file is checked.
 bool IsSignedByMicrosoft(const std::wstring& path, HANDLE file = INVALID_HANDLE_VALUE);
 
-// The folder installers are downloaded to: %TEMP%\Norvane.
-std::wstring PrerequisiteDownloadFolder();
+// Where each install makes its fresh staging folder ("Norvane-" and 16 hex
+// digits): the system's own temporary folder, %SystemRoot%\Temp. Not the
+// user's %TEMP% (nor anything the environment names): the unelevated half of
+// the same user can write there and change what runs elevated.
+std::wstring PrerequisiteStagingRoot();
+
+// The staging folder's security: owned by Administrators, and only SYSTEM
+// and Administrators have any access, none inherited from the parent.
+inline constexpr wchar_t kStagingFolderSddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 }  // namespace nv

@@ -3,6 +3,8 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include <string>
+
 #include "prereq/prerequisites.h"
 
 namespace nv {
@@ -56,9 +58,29 @@ bool IsSignedByMicrosoft(const std::wstring& path, HANDLE file) {
   if (!signer) return false;
   CRYPT_PROVIDER_CERT* cert = WTHelperGetProvCertFromChain(signer, 0);
   if (!cert || !cert->pCert) return false;
+  // The chain's last certificate is its root: it must be one we pin, not
+  // merely one the machine trusts.
+  if (signer->csCertChain == 0) return false;
+  CRYPT_PROVIDER_CERT* root = WTHelperGetProvCertFromChain(signer, signer->csCertChain - 1);
+  BYTE thumbprint[20] = {};
+  DWORD thumbprintSize = sizeof thumbprint;
+  if (!root || !root->pCert ||
+      !CertGetCertificateContextProperty(root->pCert, CERT_SHA1_HASH_PROP_ID, thumbprint, &thumbprintSize) ||
+      thumbprintSize != sizeof thumbprint) {
+    return false;
+  }
+  std::string hex;
+  for (BYTE byte : thumbprint) {
+    hex += "0123456789ABCDEF"[byte >> 4];
+    hex += "0123456789ABCDEF"[byte & 0xF];
+  }
+  if (!IsPinnedSigningRoot(hex)) return false;
+
   wchar_t name[256] = {};
   CertGetNameStringW(cert->pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 256);
-  return std::wstring_view(name).find(L"Microsoft") != std::wstring_view::npos;
+  // The whole name: anyone can buy a certificate whose name merely contains
+  // "Microsoft".
+  return std::wstring_view(name) == L"Microsoft Corporation";
 }
 
 }  // namespace nv

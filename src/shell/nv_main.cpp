@@ -2,6 +2,8 @@
 // second instance, missing WebView2 Runtime, launcher), start-up, the message
 // loop and shutdown.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <string>
@@ -71,12 +73,43 @@ bool RequestWebView2Runtime(bool ask) {
   return false;
 }
 
+// True when the mutex's owner is Administrators or SYSTEM: a launcher made
+// it. Anyone else (an unelevated program, another account) cannot name
+// Administrators as the owner.
+bool MadeByALauncher(HANDLE mutex) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool trusted = owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                                 IsWellKnownSid(owner, WinLocalSystemSid));
+  LocalFree(descriptor);
+  return trusted;
+}
+
 // Wait results WAIT_OBJECT_0 and WAIT_ABANDONED (a launcher that crashed
 // holding it) both make this process the owner. False when another
-// launcher runs; its window has then been brought forward.
+// launcher runs; its window has then been brought forward. A mutex of the
+// same name that someone else made first (or one this process may not use)
+// is not waited for: the launcher then runs without single-instance
+// protection rather than not at all.
 bool TakeInstanceMutex() {
-  instanceMutex.reset(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kInstanceMutexSddl, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
+    return true;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  instanceMutex.reset(CreateMutexW(&attributes, FALSE, kInstanceMutexName));
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  LocalFree(descriptor);
   if (!instanceMutex) return true;  // no single-instance protection, but run
+  if (existed && !MadeByALauncher(instanceMutex.get())) {
+    instanceMutex.reset();
+    return true;
+  }
   const DWORD wait = WaitForSingleObject(instanceMutex.get(), kInstanceWaitMs);
   if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
     mutexHeld = true;
@@ -162,6 +195,10 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
 }  // namespace nv
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // Before anything can load a DLL: every DLL this process loads by name
+  // (the delay-loaded system DLLs, and whatever those load) comes from
+  // System32, never from the executable's folder, the current folder or PATH.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   const int code = nv::RunLauncher(instance, showCommand);
   if (code >= 0) return code;
   // The worker or the news thread may still run: end the process under them.

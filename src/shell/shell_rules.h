@@ -22,6 +22,9 @@ inline constexpr const wchar_t* kAppTitle = kProductName;
 inline constexpr wchar_t kMainWindowClass[] = L"NorvaneLauncher";
 inline constexpr wchar_t kSetupWindowClass[] = L"NorvaneSetup";
 inline constexpr wchar_t kInstanceMutexName[] = L"Local\\NorvaneLauncher";
+// The launcher's mutex names Administrators as its owner, which only an
+// elevated process may do; SYSTEM and Administrators alone may use it.
+inline constexpr wchar_t kInstanceMutexSddl[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
 // True when an argument after the program name (args[0]) equals name,
 // ignoring ASCII case.

@@ -39,14 +39,26 @@ std::wstring SystemFolder() {
   return std::wstring(buffer, length);
 }
 
+std::wstring WindowsFolder() {
+  wchar_t buffer[MAX_PATH];
+  const UINT length = GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(buffer, length);
+}
+
 // Runs once the launcher has exited: the copy cannot delete itself while it
 // runs. The interpreter reads its input from a pipe whose writing end stays
 // in this process until it ends, so it waits for that end (see
 // BuildDeferredDeleteCommand).
 bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folder) {
   const std::wstring system = SystemFolder();
+  // Only the system's own interpreter: a bare "cmd.exe" would be looked up
+  // in the current folder.
+  if (system.empty()) return false;
   const std::wstring interpreter = InterpreterPath(system);
-  const std::wstring line = BuildDeferredDeleteCommand(interpreter, copy, folder);
+  const std::wstring line = BuildDeferredDeleteCommand(interpreter);
+  const std::wstring environment = BuildDeferredDeleteEnvironment(system, WindowsFolder(), copy, folder);
+  if (environment.empty()) return false;
 
   // Both ends are created not inheritable; only the reading end is then
   // handed down, so no other child can ever hold the writing end.
@@ -57,7 +69,8 @@ bool StartDeferredSelfDelete(const std::wstring& copy, const std::wstring& folde
     return false;
   }
 
-  const bool started = static_cast<bool>(StartProcess(interpreter, line, {system, true, readEnd.get()}));
+  const bool started =
+      static_cast<bool>(StartProcess(interpreter, line, {system, true, readEnd.get(), environment.c_str()}));
   if (started) {
     // On purpose never closed: the system closes it when this process ends,
     // and that is the interpreter's signal.

@@ -1,6 +1,7 @@
 #include "system/uninstall_plan.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "sync/fs/path_text.h"
 
@@ -66,29 +67,47 @@ std::wstring InterpreterPath(std::wstring_view systemFolder) {
   return std::wstring(systemFolder) + L"\\cmd.exe";
 }
 
-std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstring_view copyPath,
-                                        std::wstring_view folder) {
+std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter) {
   // The interpreter's input is a pipe whose other end only the launcher
   // holds: "set /p" waits on it until the launcher has really ended (the
   // system closes that end with the process), however long its result box
   // stays up. ping then waits about one second (two echo requests to the
   // local host) for the executable to be released before del runs; rmdir
   // without /s removes the game folder only when it is empty by then.
+  //
+  // The interpreter runs elevated: /d keeps the per-user AutoRun command
+  // (which the unelevated user can set) from running with it, and the paths
+  // never appear in the line, where %NAME% would be expanded even inside
+  // quotes and the result parsed again. They arrive in the environment block
+  // this process builds and are read with delayed expansion (/v:on), whose
+  // result is data: no quote, '&', '%' or '!' in a folder name can end the
+  // quoted text or start a command.
   std::wstring line;
   line += L'"';
   line += interpreter;
   line += L'"';
-  line += L" /c set /p nv= & ping 127.0.0.1 -n 2 > nul & del /f /q ";
-  line += L'"';
-  line += copyPath;
-  line += L"\" \"";
-  line += copyPath;
-  line += L".old\"";
-  line += L" & rmdir ";
-  line += L'"';
-  line += folder;
-  line += L'"';
+  line += L" /d /v:on /c set /p nv= & ping.exe 127.0.0.1 -n 2 > nul & "
+          L"del /f /q \"!NV_COPY!\" \"!NV_COPY!.old\" & rmdir \"!NV_FOLDER!\"";
   return line;
+}
+
+std::wstring BuildDeferredDeleteEnvironment(std::wstring_view systemFolder, std::wstring_view windowsFolder,
+                                            std::wstring_view copyPath, std::wstring_view folder) {
+  // Names in the case-blind order the system keeps a block in. PATH is the
+  // system folder alone, so nothing of the user's decides what ping is.
+  const std::pair<std::wstring_view, std::wstring_view> entries[] = {
+      {L"NV_COPY", copyPath}, {L"NV_FOLDER", folder}, {L"PATH", systemFolder}, {L"SystemRoot", windowsFolder}};
+  std::wstring block;
+  for (const auto& [name, value] : entries) {
+    // A NUL would end the entry early and hand the rest over as another.
+    if (value.empty() || value.find(L'\0') != std::wstring_view::npos) return {};
+    block += name;
+    block += L'=';
+    block += value;
+    block += L'\0';
+  }
+  block += L'\0';
+  return block;
 }
 
 }  // namespace nv

@@ -29,9 +29,15 @@ std::vector<std::string> DeepestFirst(const std::set<std::string>& folders);
 std::wstring InterpreterPath(std::wstring_view systemFolder);
 
 // The hidden interpreter's line that removes the launcher copy, its ".old"
-// sibling and the then empty game folder once the launcher has exited.
-std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter, std::wstring_view copyPath,
-                                        std::wstring_view folder);
+// sibling and the then empty game folder once the launcher has exited. It
+// names no path: they come from BuildDeferredDeleteEnvironment.
+std::wstring BuildDeferredDeleteCommand(std::wstring_view interpreter);
+
+// The interpreter's whole environment block (NUL-separated, ending in two
+// NULs) handing over the copy's path and the game folder; empty when a value
+// is empty or holds a NUL.
+std::wstring BuildDeferredDeleteEnvironment(std::wstring_view systemFolder, std::wstring_view windowsFolder,
+                                            std::wstring_view copyPath, std::wstring_view folder);
 
 
 }  // namespace nv

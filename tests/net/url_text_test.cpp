@@ -82,20 +82,28 @@ TEST(StripUtf8Bom, RemovesOnlyALeadingMark) {
   EXPECT_EQ(text, "a\xEF\xBB\xBF");
 }
 
-TEST(ParseMirrorList, KeepsHttpLinesAsWrittenTrimmedAndOnce) {
+TEST(ParseMirrorList, KeepsHttpsLinesAsWrittenTrimmedAndOnce) {
   const std::vector<std::string> one = ParseMirrorList(
       "# mirrors\r\n\r\n   HTTPS://Mirror.Example/download/ \t\r\nftp://files.example/download\r\n");
   EXPECT_EQ(one, std::vector<std::string>{"HTTPS://Mirror.Example/download"});
 
   const std::vector<std::string> dup = ParseMirrorList(
       "https://a.example/download\nhttps://a.example/download/\nhttps://A.example/download\n"
-      "http://b.example/download");  // last line without LF counts too
+      "https://b.example/download");  // last line without LF counts too
   EXPECT_EQ(dup, (std::vector<std::string>{"https://a.example/download", "https://A.example/download",
-                                           "http://b.example/download"}));
+                                           "https://b.example/download"}));
 
   EXPECT_TRUE(ParseMirrorList("").empty());
   EXPECT_TRUE(ParseMirrorList("\n\n#https://x/download\nhttps:/x\nmailto:x\n").empty());
-  EXPECT_EQ(ParseMirrorList("\t#c\nhttp://x\r"), std::vector<std::string>{"http://x"});
+  EXPECT_EQ(ParseMirrorList("\t#c\nhttps://x\r"), std::vector<std::string>{"https://x"});
+}
+
+TEST(ParseMirrorList, DropsPlainHttpAndCredentialLines) {
+  // Only the last line is usable; an '@' after the authority is path text.
+  EXPECT_EQ(ParseMirrorList("http://b.example/download\nHTTP://c.example\n"
+                            "https://user@d.example/download\nhttps://u:p@e.example/\n"
+                            "https:///download\nhttps://f.example/a@b\n"),
+            std::vector<std::string>{"https://f.example/a@b"});
 }
 
 TEST(ShuffleMirrors, IsAPermutationThatDependsOnTheSeed) {

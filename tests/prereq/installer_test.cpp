@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <vector>
 
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
+#include "prereq/staging_support.h"
 #include "support/registry_cleanup.h"
 #include "support/temp_folder.h"
 #include "sync/fs/fs_helpers.h"
@@ -105,9 +107,11 @@ bool FailingDownload(std::string_view, const std::wstring&, TransferProgress&, c
   return false;
 }
 std::vector<std::string> downloadedUrls;
+std::vector<std::wstring> downloadedTargets;
 bool UnsignedDownload(std::string_view url, const std::wstring& target, TransferProgress& transfer,
                       const std::atomic<bool>*) {
   downloadedUrls.emplace_back(url);
+  downloadedTargets.push_back(target);
   transfer.bytes_done = 2;
   return test::WriteTestFile(target, "MZ");
 }
@@ -116,17 +120,18 @@ class InstallPrerequisiteTest : public testing::Test {
  protected:
   void SetUp() override {
     downloadedUrls.clear();
-    CreateDirectoryW(PrerequisiteDownloadFolder().c_str(), nullptr);
-    DeleteFileW(installerPath().c_str());
+    downloadedTargets.clear();
+    staged = test::StagingFolders();  // earlier runs' leftovers are not this test's
   }
   void TearDown() override {
     SetInstallerDownloadForTesting(nullptr);
-    DeleteFileW(installerPath().c_str());
+    SetStagingFolderCreateForTesting(nullptr);
+    EXPECT_EQ(test::StagingFolders(), staged) << "a staging folder was left behind";
   }
-  static std::wstring installerPath() { return PrerequisiteDownloadFolder() + L"\\dxwebsetup.exe"; }
   TransferProgress transfer;
   std::atomic<bool> stop{false};
   Reports reports;
+  std::vector<std::wstring> staged;
   test::ScopedRegistryKey vc64{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
                                KEY_WOW64_64KEY};
   test::ScopedRegistryKey vc32{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
@@ -157,11 +162,30 @@ TEST_F(InstallPrerequisiteTest, AFailedDownloadIsReportedUnlessStopped) {
   EXPECT_EQ(transfer.bytes_done.load(), 0);
   EXPECT_EQ(transfer.bytes_total.load(), 0);
 
+  // A download that announces more than the cap is cut off (the download
+  // sees its stop flag raised) and fails.
+  reports.lines.clear();
+  struct Oversized {
+    static bool Download(std::string_view, const std::wstring& target, TransferProgress& t,
+                         const std::atomic<bool>* s) {
+      t.bytes_total = kMaxInstallerBytes + 1;
+      for (int i = 0; i < 200 && !s->load(); ++i) Sleep(10);
+      return s->load() ? false : test::WriteTestFile(target, "MZ");
+    }
+  };
+  SetInstallerDownloadForTesting(&Oversized::Download);
+  EXPECT_FALSE(InstallPrerequisite("directx", transfer, stop, reports.callback()));
+  EXPECT_EQ(reports.lines,
+            std::vector<std::string>({DownloadingSentence(DirectX()), DownloadFailedSentence(DirectX())}));
+
   // A stop during the download ends silently after the first sentence.
   reports.lines.clear();
+  static std::atomic<bool>* playerStop = nullptr;
+  playerStop = &stop;
   struct StopDuring {
     static bool Download(std::string_view, const std::wstring&, TransferProgress&, const std::atomic<bool>* s) {
-      const_cast<std::atomic<bool>*>(s)->store(true);
+      playerStop->store(true);
+      for (int i = 0; i < 200 && !s->load(); ++i) Sleep(10);
       return false;
     }
   };
@@ -170,23 +194,42 @@ TEST_F(InstallPrerequisiteTest, AFailedDownloadIsReportedUnlessStopped) {
   EXPECT_EQ(reports.lines, std::vector<std::string>({DownloadingSentence(DirectX())}));
 }
 
-TEST_F(InstallPrerequisiteTest, AnUnsignedInstallerIsDeletedBeforeItCanRun) {
+// The folder's descriptor reaches CreateDirectoryW; a name that exists
+// already is passed over for another.
+std::vector<std::wstring> stagingCalls;
+bool RecordingCreate(const std::wstring& path, SECURITY_ATTRIBUTES& security) {
+  LPWSTR text = nullptr;
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(
+      security.lpSecurityDescriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+      &text, nullptr);
+  stagingCalls.push_back(path + L"|" + (text ? text : L"") + L"|" + (security.bInheritHandle ? L"1" : L"0"));
+  LocalFree(text);
+  if (stagingCalls.size() == 1) {  // taken by someone else
+    CreateDirectoryW(path.c_str(), nullptr);
+    return false;
+  }
+  return CreateDirectoryW(path.c_str(), &security) != 0;
+}
+
+TEST_F(InstallPrerequisiteTest, AnUnsignedInstallerIsDeletedBeforeItCanRunFromItsOwnFolder) {
+  stagingCalls.clear();
+  SetStagingFolderCreateForTesting(&RecordingCreate);
   SetInstallerDownloadForTesting(&UnsignedDownload);
   EXPECT_FALSE(InstallPrerequisite("directx", transfer, stop, reports.callback()));
   EXPECT_EQ(reports.lines,
             std::vector<std::string>({DownloadingSentence(DirectX()), DamagedDownloadSentence(DirectX())}));
-  EXPECT_FALSE(IsRegularFile(installerPath()));
   ASSERT_EQ(downloadedUrls.size(), 1u);
   EXPECT_TRUE(downloadedUrls[0].ends_with("/download/1/7/1/1718CCC4-6315-4D8E-9543-8E28A4E18C4C/dxwebsetup.exe"));
-}
+  EXPECT_FALSE(IsRegularFile(downloadedTargets[0]));
 
-TEST_F(InstallPrerequisiteTest, AnUnsignedLeftoverIsReplacedByAFreshDownload) {
-  // Even a real executable is not run when it is not signed by Microsoft.
-  ASSERT_TRUE(CopyFileW(StandInInstaller().c_str(), installerPath().c_str(), FALSE));
-  SetInstallerDownloadForTesting(&FailingDownload);
-  EXPECT_FALSE(InstallPrerequisite("directx", transfer, stop, reports.callback()));
-  EXPECT_FALSE(IsRegularFile(installerPath()));
-  EXPECT_EQ(reports.lines.front(), DownloadingSentence(DirectX()));
+  ASSERT_EQ(stagingCalls.size(), 2u);
+  const std::wstring taken = stagingCalls[0].substr(0, stagingCalls[0].find(L'|'));
+  const std::wstring used = stagingCalls[1].substr(0, stagingCalls[1].find(L'|'));
+  EXPECT_NE(taken, used);
+  EXPECT_EQ(downloadedTargets[0], used + L"\\dxwebsetup.exe");
+  EXPECT_EQ(stagingCalls[1], used + L"|O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)|0");
+  EXPECT_TRUE(IsFolder(taken)) << "someone else's folder is left alone";
+  RemoveDirectoryW(taken.c_str());
 }
 
 }  // namespace

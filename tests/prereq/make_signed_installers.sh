@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Makes a throw-away code-signing CA for one build and signs copies of the
 # stand-in installer with it:
-#   signed_microsoft.exe  signer "Microsoft Corporation (Norvane test)"
+#   signed_microsoft.exe  signer "Microsoft Corporation"
+#   signed_lookalike.exe  signer "Microsoft Corporation (Norvane test)": a name that only contains it
 #   signed_other.exe      signer "Norvane Test Publisher"
 #   unsigned.exe          no signature
 #   signed_altered.exe    signed_microsoft.exe with one byte changed afterwards
 #   signed_untrusted.exe  a "Microsoft" signer from a second CA that no store trusts
 #   test_ca.der           the CA the tests put into the Wine prefix's Root store
-# Usage: make_signed_installers.sh <stand_in_installer.exe> <out dir>
+# Usage: make_signed_installers.sh <stand_in_installer.exe> <out dir> [<root dir>]
+# With a root dir (ca.pem and ca.key), that root signs instead of a new one:
+# the test builds pin it.
 set -euo pipefail
 in="$1"
 out="$2"
+root="${3:-}"
 mkdir -p "$out"
 rm -f "$out"/*.exe "$out"/*.der
 work="$(mktemp -d)"
@@ -37,8 +41,12 @@ authorityKeyIdentifier = keyid
 subjectKeyIdentifier = hash
 CNF
 
-openssl req -x509 -newkey rsa:2048 -nodes -days 30 -keyout ca.key -out ca.pem \
-  -config ca.cnf -extensions ext 2>/dev/null
+if [ -n "$root" ]; then
+  cp "$root/ca.pem" "$root/ca.key" .
+else
+  openssl req -x509 -newkey rsa:2048 -nodes -days 30 -keyout ca.key -out ca.pem \
+    -config ca.cnf -extensions ext 2>/dev/null
+fi
 openssl req -x509 -newkey rsa:2048 -nodes -days 30 -keyout rogue.key -out rogue.pem \
   -config ca.cnf -extensions ext -subj "/CN=Norvane Rogue Root" 2>/dev/null
 leaf() {  # name, subject, issuing CA
@@ -47,9 +55,10 @@ leaf() {  # name, subject, issuing CA
     -extfile leaf.cnf -extensions ext -out "$1.pem" 2>/dev/null
   cat "$1.pem" "$3.pem" > "$1.chain.pem"
 }
-leaf microsoft "Microsoft Corporation (Norvane test)" ca
+leaf microsoft "Microsoft Corporation" ca
+leaf lookalike "Microsoft Corporation (Norvane test)" ca
 leaf other "Norvane Test Publisher" ca
-leaf untrusted "Microsoft Corporation (Norvane test)" rogue
+leaf untrusted "Microsoft Corporation" rogue
 
 sign() {  # signer, output
   osslsigncode sign -certs "$1.chain.pem" -key "$1.key" -h sha256 -n "Norvane test installer" \
@@ -57,6 +66,7 @@ sign() {  # signer, output
 }
 sign microsoft "$out/signed_microsoft.exe"
 sign other "$out/signed_other.exe"
+sign lookalike "$out/signed_lookalike.exe"
 sign untrusted "$out/signed_untrusted.exe"
 cp "$in" "$out/unsigned.exe"
 cp "$out/signed_microsoft.exe" "$out/signed_altered.exe"

@@ -66,3 +66,22 @@ TEST(PrerequisiteSentences, ExactWords) {
 
 }  // namespace
 }  // namespace nv
+
+namespace nv {
+namespace {
+
+TEST(IsPinnedSigningRoot, MicrosoftsRootsInEitherCaseAndNothingNearThem) {
+  EXPECT_TRUE(IsPinnedSigningRoot("8F43288AD272F3103B6FB1428485EA3014C0BCFE"));
+  EXPECT_TRUE(IsPinnedSigningRoot("3b1efd3a66ea28b16697394703a72ca340a05bd5"));
+  EXPECT_FALSE(IsPinnedSigningRoot("8F43288AD272F3103B6FB1428485EA3014C0BCFF"));
+  EXPECT_FALSE(IsPinnedSigningRoot("8F43288AD272F3103B6FB1428485EA3014C0BC"));
+  EXPECT_FALSE(IsPinnedSigningRoot(""));
+}
+
+TEST(StagingFolderName, NorvaneAndSixteenHexDigits) {
+  EXPECT_EQ(StagingFolderName(0x0123456789ABCDEFull), L"Norvane-0123456789abcdef");
+  EXPECT_EQ(StagingFolderName(0), L"Norvane-0000000000000000");
+}
+
+}  // namespace
+}  // namespace nv

@@ -11,6 +11,7 @@
 #include "prereq/installer_testing.h"
 #include "prereq/prerequisites.h"
 #include "support/registry_cleanup.h"
+#include "prereq/staging_support.h"
 #include "support/temp_folder.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/unique_handle.h"
@@ -30,13 +31,6 @@ std::wstring Signed(const wchar_t* name) { return SignedFolder() + L"\\" + name;
 const Prerequisite& Vc() { return *FindPrerequisite("vcredist"); }
 const Prerequisite& Dx() { return *FindPrerequisite("directx"); }
 
-// Wine's WinVerifyTrust checks the file hash and the signature but accepts a
-// chain that ends in a root no store trusts (Windows answers
-// CERT_E_UNTRUSTEDROOT). What depends on that is checked on Windows only.
-bool RunningUnderWine() {
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 // The test CA goes into the prefix's Root store once per run.
 class TestCaEnvironment : public testing::Environment {
@@ -53,6 +47,7 @@ const testing::Environment* const kTestCa = testing::AddGlobalTestEnvironment(ne
 TEST(IsSignedByMicrosoft, OnlyAnIntactFileSignedWithAMicrosoftNamePasses) {
   EXPECT_TRUE(IsSignedByMicrosoft(Signed(L"signed_microsoft.exe")));
   EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"signed_other.exe")));
+  EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"signed_lookalike.exe")));
   EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"unsigned.exe")));
   EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"signed_altered.exe")));
   EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"missing.exe")));
@@ -60,8 +55,9 @@ TEST(IsSignedByMicrosoft, OnlyAnIntactFileSignedWithAMicrosoftNamePasses) {
   for (int i = 0; i < 50; ++i) ASSERT_TRUE(IsSignedByMicrosoft(Signed(L"signed_microsoft.exe")));
 }
 
-TEST(IsSignedByMicrosoft, AMicrosoftNameFromAnUntrustedRootFails) {
-  if (RunningUnderWine()) GTEST_SKIP() << "Wine does not check that the root is trusted";
+// Trusted by the machine (the rogue root is not, but Wine's WinVerifyTrust
+// accepts any root) is not enough: the root must be a pinned one.
+TEST(IsSignedByMicrosoft, AMicrosoftNameFromAnUnpinnedRootFails) {
   EXPECT_FALSE(IsSignedByMicrosoft(Signed(L"signed_untrusted.exe")));
 }
 
@@ -78,9 +74,11 @@ class ScopedEnv {
 // The download stand-in: "fetches" the file named by the test.
 const wchar_t* servedFile = L"signed_microsoft.exe";
 int downloads = 0;
+std::wstring lastTarget;
 bool CopyingDownload(std::string_view, const std::wstring& target, TransferProgress& transfer,
                      const std::atomic<bool>*) {
   ++downloads;
+  lastTarget = target;
   transfer.bytes_done = 1;
   return CopyFileW(Signed(servedFile).c_str(), target.c_str(), FALSE) != 0;
 }
@@ -91,14 +89,12 @@ class SignedInstallFlow : public testing::Test {
     downloads = 0;
     servedFile = L"signed_microsoft.exe";
     SetInstallerDownloadForTesting(&CopyingDownload);
-    CreateDirectoryW(PrerequisiteDownloadFolder().c_str(), nullptr);
-    for (const wchar_t* f : {L"vc_redist.x86.exe", L"dxwebsetup.exe"}) DeleteFileW(Installer(f).c_str());
+    staged = test::StagingFolders();  // earlier runs' leftovers are not this test's
   }
   void TearDown() override {
     SetInstallerDownloadForTesting(nullptr);
-    for (const wchar_t* f : {L"vc_redist.x86.exe", L"dxwebsetup.exe"}) DeleteFileW(Installer(f).c_str());
+    EXPECT_EQ(test::StagingFolders(), staged) << "a staging folder was left behind";
   }
-  static std::wstring Installer(const wchar_t* name) { return PrerequisiteDownloadFolder() + L"\\" + name; }
   bool Install(const char* id) {
     return InstallPrerequisite(id, transfer, stop, [this](const std::string& s) { reports.push_back(s); });
   }
@@ -106,6 +102,7 @@ class SignedInstallFlow : public testing::Test {
   TransferProgress transfer;
   std::atomic<bool> stop{false};
   std::vector<std::string> reports;
+  std::vector<std::wstring> staged;
   test::ScopedRegistryKey vc64{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
                                KEY_WOW64_64KEY};
   test::ScopedRegistryKey vc32{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x86",
@@ -118,7 +115,7 @@ TEST_F(SignedInstallFlow, TheInstallerThatInstallsIsDeletedAfterwards) {
   EXPECT_TRUE(Install("vcredist"));
   EXPECT_EQ(reports, std::vector<std::string>({DownloadingSentence(Vc()), InstallingSentence(Vc()),
                                                InstalledSentence(Vc(), 0)}));
-  EXPECT_FALSE(IsRegularFile(Installer(L"vc_redist.x86.exe")));
+  EXPECT_EQ(test::StagingFolders(), staged);
 }
 
 TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
@@ -134,7 +131,7 @@ TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
     ScopedEnv code(L"NV_STANDIN_EXIT", vc.code);
     EXPECT_TRUE(Install("vcredist"));
     EXPECT_EQ(reports.back(), vc.sentence);
-    EXPECT_FALSE(IsRegularFile(Installer(L"vc_redist.x86.exe")));
+    EXPECT_EQ(test::StagingFolders(), staged);
   }
   reports.clear();
   {
@@ -147,64 +144,70 @@ TEST_F(SignedInstallFlow, VisualCppRestartCodesCountAsSuccessOthersDoNot) {
     ScopedEnv code(L"NV_STANDIN_EXIT", L"3010");
     EXPECT_FALSE(Install("directx"));
     EXPECT_EQ(reports.back(), SetupFailedSentence(Dx(), 3010));
-    EXPECT_TRUE(IsRegularFile(Installer(L"dxwebsetup.exe")));  // kept for the next try
+    EXPECT_EQ(test::StagingFolders(), staged);  // a failed installer goes too
   }
   reports.clear();
   {
-    // The kept installer still carries its signature: it runs without a download.
+    // Nothing is reused: the next try downloads afresh.
     ScopedEnv code(L"NV_STANDIN_EXIT", L"1618");
     const int downloadsBefore = downloads;
     EXPECT_FALSE(Install("directx"));
-    EXPECT_EQ(downloads, downloadsBefore);
-    EXPECT_EQ(reports, std::vector<std::string>({InstallingSentence(Dx()), SetupFailedSentence(Dx(), 1618)}));
+    EXPECT_EQ(downloads, downloadsBefore + 1);
+    EXPECT_EQ(reports, std::vector<std::string>({DownloadingSentence(Dx()), InstallingSentence(Dx()),
+                                                 SetupFailedSentence(Dx(), 1618)}));
   }
 }
 
 TEST_F(SignedInstallFlow, DamagedOrForeignDownloadsNeverRun) {
-  const std::wstring record = PrerequisiteDownloadFolder() + L"\\ran.txt";
-  DeleteFileW(record.c_str());
+  test::TempFolder temp;
+  const std::wstring record = temp / L"ran.txt";
   ScopedEnv recordTo(L"NV_STANDIN_RECORD", record.c_str());
-  std::vector<const wchar_t*> untrusted = {L"signed_other.exe", L"signed_altered.exe", L"unsigned.exe"};
-  if (!RunningUnderWine()) untrusted.push_back(L"signed_untrusted.exe");
+  const std::vector<const wchar_t*> untrusted = {L"signed_other.exe", L"signed_lookalike.exe", L"signed_altered.exe",
+                                                 L"unsigned.exe", L"signed_untrusted.exe"};
   for (const wchar_t* file : untrusted) {
     reports.clear();
     servedFile = file;
     EXPECT_FALSE(Install("directx"));
     EXPECT_EQ(reports.back(), DamagedDownloadSentence(Dx()));
-    EXPECT_FALSE(IsRegularFile(Installer(L"dxwebsetup.exe")));
+    EXPECT_EQ(test::StagingFolders(), staged);
   }
   EXPECT_FALSE(IsRegularFile(record)) << "an untrusted installer was started";
 }
 
-// A leftover that fails the check and cannot be deleted (here another
-// program holds it without delete sharing) is never started.
-TEST_F(SignedInstallFlow, AFailedLeftoverThatCannotBeDeletedNeverRuns) {
-  const std::wstring record = PrerequisiteDownloadFolder() + L"\\ran.txt";
-  DeleteFileW(record.c_str());
+// The user's own %TEMP%\Norvane (which the unelevated half of the same user
+// controls) holding a planted installer and DLL is neither used nor touched:
+// the installer runs from a fresh staging folder under the system's Temp.
+TEST_F(SignedInstallFlow, TheUsersTempFolderIsNeitherUsedNorTouched) {
+  test::TempFolder temp;
+  const std::wstring record = temp / L"ran.txt";
   ScopedEnv recordTo(L"NV_STANDIN_RECORD", record.c_str());
-  const std::wstring installer = Installer(L"dxwebsetup.exe");
-  ASSERT_TRUE(CopyFileW(Signed(L"unsigned.exe").c_str(), installer.c_str(), FALSE));
-  {
-    UniqueFile locked(CreateFileW(installer.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(locked);
-    EXPECT_FALSE(Install("directx"));
-    EXPECT_EQ(reports.back(), DamagedDownloadSentence(Dx()));
-  }
-  EXPECT_FALSE(IsRegularFile(record)) << "an installer that failed its check was started";
-  DeleteFileW(record.c_str());
+  wchar_t buffer[MAX_PATH + 1];
+  const std::wstring decoy = JoinPath(std::wstring(buffer, GetTempPathW(MAX_PATH + 1, buffer)), L"Norvane");
+  CreateDirectoryW(decoy.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(Signed(L"unsigned.exe").c_str(), (decoy + L"\\dxwebsetup.exe").c_str(), FALSE));
+  ASSERT_TRUE(test::WriteTestFile(decoy + L"\\version.dll", "planted"));
+
+  EXPECT_TRUE(Install("directx"));  // the stand-in ends with 0
+  const std::wstring ranIn = test::RecordedFolder(record);
+  EXPECT_TRUE(ranIn.starts_with(PrerequisiteStagingRoot() + L"\\Norvane-")) << ranIn;
+  EXPECT_EQ(downloads, 1);
+  EXPECT_EQ(test::ReadAll(decoy + L"\\dxwebsetup.exe"), test::ReadAll(Signed(L"unsigned.exe")));
+  EXPECT_EQ(test::ReadAll(decoy + L"\\version.dll"), std::optional<std::string>("planted"));
+  DeleteFileW((decoy + L"\\dxwebsetup.exe").c_str());
+  DeleteFileW((decoy + L"\\version.dll").c_str());
+  RemoveDirectoryW(decoy.c_str());
 }
 
 // From the check until the process has started, the installer can be read
 // and run but not rewritten, replaced or deleted.
 TEST_F(SignedInstallFlow, TheCheckedInstallerCannotBeSwappedBeforeItRuns) {
-  const std::wstring installer = Installer(L"dxwebsetup.exe");
   bool tried = false;
   DWORD writeError = 0;
   bool deleted = true;
   InstallPrerequisite("directx", transfer, stop, [&](const std::string& line) {
     if (line != InstallingSentence(Dx())) return;
     tried = true;
+    const std::wstring installer = lastTarget;
     UniqueFile writer(CreateFileW(installer.c_str(), GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
@@ -229,11 +232,6 @@ class DownloadedInstallFlow : public SignedInstallFlow {
   void SetUp() override {
     SignedInstallFlow::SetUp();
     SetInstallerDownloadForTesting(nullptr);  // the real transfer
-    DeleteFileW(Installer(L"MicrosoftEdgeWebview2Setup.exe").c_str());
-  }
-  void TearDown() override {
-    DeleteFileW(Installer(L"MicrosoftEdgeWebview2Setup.exe").c_str());
-    SignedInstallFlow::TearDown();
   }
 };
 
@@ -242,8 +240,7 @@ TEST_F(DownloadedInstallFlow, EachRuntimeComesFromItsLink) {
     ScopedEnv installs(L"NV_STANDIN_VC", L"1");
     EXPECT_TRUE(Install("vcredist"));
     EXPECT_EQ(reports.back(), InstalledSentence(Vc(), 0));
-    EXPECT_FALSE(IsRegularFile(Installer(L"vc_redist.x86.exe")));
-    EXPECT_FALSE(IsRegularFile(Installer(L"vc_redist.x86.exe.part.tag")));
+    EXPECT_EQ(test::StagingFolders(), staged);  // with the download's .part.tag
     EXPECT_GT(transfer.bytes_total.load(), 0);
     EXPECT_EQ(transfer.bytes_done.load(), transfer.bytes_total.load());
   }
@@ -253,8 +250,7 @@ TEST_F(DownloadedInstallFlow, EachRuntimeComesFromItsLink) {
     EXPECT_FALSE(Install("directx"));
     EXPECT_EQ(reports, std::vector<std::string>({DownloadingSentence(Dx()), InstallingSentence(Dx()),
                                                  SetupFailedSentence(Dx(), 1603)}));
-    EXPECT_TRUE(IsRegularFile(Installer(L"dxwebsetup.exe")));
-    EXPECT_TRUE(IsSignedByMicrosoft(Installer(L"dxwebsetup.exe")));
+    EXPECT_EQ(test::StagingFolders(), staged);
   }
   reports.clear();
   // The WebView2 link forwards to the bootstrapper, as Microsoft's does.

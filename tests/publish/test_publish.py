@@ -102,7 +102,7 @@ class PublishTest(unittest.TestCase):
         result = run_publish("--out", self.out, "--version", "2024.2", "--client", self.client,
                              "--hd", self.hd, "--hd-version", "hd-7", "--launcher", launcher,
                              "--user-files", users, "--mirror", "https://a.example/download/",
-                             "--mirror", "HTTP://b.example/download", "--mirror",
+                             "--mirror", "HTTPS://b.example/download", "--mirror",
                              "https://a.example/download")
         self.assertEqual(result.returncode, 0, result.stderr)
 
@@ -135,7 +135,7 @@ class PublishTest(unittest.TestCase):
 
         with open(os.path.join(self.out, "mirrors.txt"), encoding="utf-8") as handle:
             lines = [l for l in handle.read().splitlines() if not l.startswith("#")]
-        self.assertEqual(lines, ["https://a.example/download", "HTTP://b.example/download"])
+        self.assertEqual(lines, ["https://a.example/download", "HTTPS://b.example/download"])
         self.assertFalse([p for p in snapshot(self.out) if ".tmp" in p])
 
     def test_republishing_copies_only_what_changed(self):
@@ -204,6 +204,8 @@ class PublishTest(unittest.TestCase):
             (["--version", " 1"], "version"),
             (["--mirror", "ftp://x.example/download"], "ftp://x.example"),
             (["--mirror", "https:///download"], "https:///download"),
+            (["--mirror", "http://x.example/download"], "http://x.example"),
+            (["--mirror", "https://u:p@x.example/download"], "user-info"),
             (["--user-files", write(self.dir, "u.txt", b"missing.ini\n")], "missing.ini"),
             (["--launcher", write(self.dir, "empty.exe", b"")], "empty.exe"),
             (["--hd", self.client], "also in the client set"),

@@ -3,14 +3,14 @@
 // inside a scripts/test session (Xvfb, wineserver, prefix).
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { StandInDriver } from '../../tools/webview2-standin/driver.mjs';
 import {
   build, launcherExe as exe, origin, pageAddress, root, runtimeFolder, sleep as settle, spawnLauncher, startLauncher,
-  within,
+  until, wine, within,
 } from '../../tools/webview2-standin/launch.mjs';
 import { fill, matching, oneLine, texts } from '../support/player_texts.mjs';
 
@@ -274,6 +274,23 @@ launcherTest('a second launcher restores the first one\'s window and exits', asy
     assert.deepEqual([state.exists, state.iconic], [true, false]);
   } finally {
     assert.equal(await closeLauncher(run, session), 0);
+  }
+});
+
+// Anyone can make a mutex of the launcher's name before it starts; only one
+// a launcher made (owned by Administrators) makes it wait and give way.
+launcherTest('a mutex of the launcher\'s name that another program made first does not keep it from starting', async () => {
+  const helper = path.join(build, 'tests/system/system_helper.exe');
+  const holder = spawn(wine, [helper, '--hold-foreign-mutex', 'Local\\NorvaneLauncher', '60000'],
+    { stdio: ['ignore', 'pipe', 'ignore'] });
+  let output = '';
+  holder.stdout.on('data', (chunk) => { output += chunk; });
+  try {
+    await until(() => output.includes('held'), 'the foreign mutex', 20000);
+    const { run, session } = await startWithPage();
+    assert.equal(await closeLauncher(run, session), 0);
+  } finally {
+    holder.kill();
   }
 });
 

@@ -2,6 +2,7 @@
 // was started; as the launcher copy it runs registration or removal from the
 // game folder, the way the real copy does.
 #include <windows.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <string>
@@ -41,6 +42,23 @@ int main() {
   const std::wstring mode = argc > 1 ? argv[1] : L"";
   if (mode == L"--linger") {
     Sleep(30000);
+    return 0;
+  }
+  // As any program of any account could: a mutex of the given name made
+  // first (owned by Everyone) and held; "held" on standard output once it is.
+  if (mode == L"--hold-foreign-mutex" && argc > 3) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:WDD:(A;;GA;;;WD)", SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+      return 2;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const nv::UniqueKernelHandle mutex(CreateMutexW(&attributes, TRUE, argv[2]));
+    LocalFree(descriptor);
+    if (!mutex) return 3;
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "held\n", 5, &written, nullptr);
+    Sleep(static_cast<DWORD>(_wtoi(argv[3])));
     return 0;
   }
   if (mode == L"--register" && argc > 3) {

@@ -54,16 +54,24 @@ TEST(FolderSet, EveryParentOnceDeepestFirst) {
 }
 
 TEST(DeferredDelete, CommandLineByteForByte) {
-  EXPECT_EQ(BuildDeferredDeleteCommand(L"C:\\windows\\system32\\cmd.exe",
-                                       L"D:\\Games\\Norvane\\Norvane-Launcher.exe",
-                                       L"D:\\Games\\Norvane"),
-            L"\"C:\\windows\\system32\\cmd.exe\" /c set /p nv= & ping 127.0.0.1 -n 2 > nul & "
-            L"del /f /q "
-            L"\"D:\\Games\\Norvane\\Norvane-Launcher.exe\" "
-            L"\"D:\\Games\\Norvane\\Norvane-Launcher.exe.old\" & rmdir \"D:\\Games\\Norvane\"");
+  // AutoRun off, and no path in the line: only delayed references.
+  EXPECT_EQ(BuildDeferredDeleteCommand(L"C:\\windows\\system32\\cmd.exe"),
+            L"\"C:\\windows\\system32\\cmd.exe\" /d /v:on /c set /p nv= & ping.exe 127.0.0.1 -n 2 > nul & "
+            L"del /f /q \"!NV_COPY!\" \"!NV_COPY!.old\" & rmdir \"!NV_FOLDER!\"");
   EXPECT_EQ(InterpreterPath(L"C:\\windows\\system32"), L"C:\\windows\\system32\\cmd.exe");
   EXPECT_EQ(InterpreterPath(L""), L"cmd.exe");
   EXPECT_EQ(InterpreterPath(std::wstring(260, L'x')), L"cmd.exe");
+}
+
+TEST(DeferredDelete, PathsTravelAsDataInTheEnvironmentBlock) {
+  using namespace std::string_literals;
+  const std::wstring folder = L"D:\\G %X% \"!NV_COPY!\" a&b ^c";  // '"' cannot be in a name; as data it is fine
+  const std::wstring copy = folder + L"\\Norvane-Launcher.exe";
+  EXPECT_EQ(BuildDeferredDeleteEnvironment(L"C:\\W\\system32", L"C:\\W", copy, folder),
+            L"NV_COPY="s + copy + L"\0NV_FOLDER="s + folder +
+                L"\0PATH=C:\\W\\system32\0SystemRoot=C:\\W\0\0"s);
+  EXPECT_EQ(BuildDeferredDeleteEnvironment(L"C:\\W\\system32", L"C:\\W", L"a\0PATH=x"s, folder), L"");
+  EXPECT_EQ(BuildDeferredDeleteEnvironment(L"C:\\W\\system32", L"", copy, folder), L"");
 }
 
 TEST(UninstallEntry, NineValuesInOrderWithTheirTypes) {

@@ -367,6 +367,23 @@ TEST_F(Uninstall, RunningFromTheCopyLeavesItToTheInterpreter) {
   EXPECT_FALSE(FolderExists(game_));
 }
 
+// A folder name cmd would read as commands or variables is only data to the
+// interpreter: the copy and the folder still go, and nothing else runs.
+TEST_F(Uninstall, AFolderNameTheInterpreterWouldReinterpretIsOnlyData) {
+  game_ = root_ / L"G %NV_X% !q! a&b ^c";
+  ASSERT_TRUE(CreateDirectoryW(game_.c_str(), nullptr));
+  const std::wstring marker = root_ / L"ran";
+  SetEnvironmentVariableW(L"NV_X", (L"x\" & echo ran > \"" + marker + L"\" & rem \"").c_str());
+  const std::wstring copy = game_ + L"\\Norvane-Launcher.exe";
+  PlaceGameAndCopy(copy);
+  EXPECT_EQ(test::RunAndWait(copy, L"--remove \"" + game_ + L"\""), 0);
+  SetEnvironmentVariableW(L"NV_X", nullptr);
+  for (int i = 0; i < 200 && FileExists(copy); ++i) Sleep(50);
+  Sleep(500);  // a command that broke out of the quotes would run after del
+  EXPECT_FALSE(FileExists(copy));
+  EXPECT_FALSE(FileExists(marker));
+}
+
 // The launcher shows its result box after starting the deferred delete and
 // may stay up well past any fixed wait: the copy still goes once it ends.
 TEST_F(Uninstall, TheCopyGoesOnceTheLauncherHasReallyEnded) {

@@ -28,6 +28,7 @@ Python 3 standard library only.
 import argparse
 import hashlib
 import os
+import re
 import stat
 import sys
 import time
@@ -98,15 +99,19 @@ def check_version(version, what):
 
 
 def check_mirror(url):
+    # The launcher uses https mirrors only, without user-info: anything else
+    # would be a line it silently skips.
     lowered = url.lower()
-    if not (lowered.startswith("https://") or lowered.startswith("http://")):
-        raise Refused(f"mirror {url!r}: must start with https:// or http://")
+    if not lowered.startswith("https://"):
+        raise Refused(f"mirror {url!r}: must start with https://")
     if any(c.isspace() or ord(c) < 0x20 for c in url) or "#" in url:
         raise Refused(f"mirror {url!r}: must not contain blanks, control characters or '#'")
     trimmed = url.rstrip("/")
     host = trimmed.split("://", 1)[1]
     if not host or host.startswith("/"):
         raise Refused(f"mirror {url!r}: has no host")
+    if "@" in re.split(r"[/?#\\]", host, maxsplit=1)[0]:
+        raise Refused(f"mirror {url!r}: must not carry user-info")
     return trimmed
 
 

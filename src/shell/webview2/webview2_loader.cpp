@@ -1,8 +1,10 @@
 #include "shell/webview2/webview2_loader.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "shell/webview2/webview2_loader_testing.h"
 #include "shell/webview2/webview2_version.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/registry_value.h"
@@ -25,6 +27,15 @@ constexpr wchar_t kRuntimeDll[] = L"EBWebView\\x86\\EmbeddedBrowserWebView.dll";
 #endif
 // Room for any runtime folder the updater writes there.
 constexpr std::size_t kMaxRuntimeFolderChars = MAX_PATH * 2 - 2;
+
+#ifdef NV_TEST_SEAMS
+std::atomic<bool> shippedLookupForTesting{false};
+RuntimeLookup CurrentLookup() {
+  return shippedLookupForTesting.load() ? kShippedRuntimeLookup : kTestRuntimeLookup;
+}
+#else
+constexpr RuntimeLookup CurrentLookup() { return kShippedRuntimeLookup; }
+#endif
 
 HRESULT ReturnVersion(const std::wstring& version, LPWSTR* versionInfo) {
   const std::size_t bytes = (version.size() + 1) * sizeof(wchar_t);
@@ -76,7 +87,8 @@ std::wstring InstalledRuntimeVersion(HKEY root, std::wstring* folderOut) {
 // The runtime folder named by the override, else by the caller; empty when
 // the installed runtime is to be searched.
 std::wstring FixedRuntimeFolder(PCWSTR browserExecutableFolder) {
-  std::wstring folder = EnvironmentValue(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER");
+  std::wstring folder;
+  if (CurrentLookup().environmentFolder) folder = EnvironmentValue(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER");
   if (folder.empty() && browserExecutableFolder) folder = browserExecutableFolder;
   return folder;
 }
@@ -84,6 +96,7 @@ std::wstring FixedRuntimeFolder(PCWSTR browserExecutableFolder) {
 // The installed runtime's version folder, machine-wide installs first.
 std::wstring InstalledRuntimeFolder(std::wstring* version) {
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    if (root == HKEY_CURRENT_USER && !CurrentLookup().perUserInstall) break;
     std::wstring folder;
     const std::wstring found = InstalledRuntimeVersion(root, &folder);
     if (!found.empty()) {
@@ -95,6 +108,13 @@ std::wstring InstalledRuntimeFolder(std::wstring* version) {
 }
 
 }  // namespace
+
+#ifdef NV_TEST_SEAMS
+void SetShippedRuntimeLookupForTesting(bool shipped) { shippedLookupForTesting = shipped; }
+#else
+// The shipped build has no other lookup to switch between.
+void SetShippedRuntimeLookupForTesting(bool) {}
+#endif
 
 HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
                                                      LPWSTR* versionInfo) {
@@ -131,7 +151,10 @@ HRESULT CreateCoreWebView2EnvironmentWithOptions(
   const std::wstring dll = JoinPath(folder, kRuntimeDll);
   if (!IsRegularFile(dll)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 
-  HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // The runtime's own folder for its dependencies, then System32; never the
+  // launcher's folder or PATH.
+  HMODULE module =
+      LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!module) return HRESULT_FROM_WIN32(GetLastError());
   // The casts hide the calling convention from the compiler: both types carry
   // STDMETHODCALLTYPE, which only the 32-bit build can get wrong.

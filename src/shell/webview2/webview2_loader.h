@@ -10,8 +10,10 @@ namespace nv {
 
 // S_OK with the runtime's version in a CoTaskMem string (the caller frees it
 // with CoTaskMemFree), or HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) with
-// *versionInfo null when no runtime is found. WEBVIEW2_BROWSER_EXECUTABLE_FOLDER
-// replaces browserExecutableFolder when set.
+// *versionInfo null when no runtime is found. In the test builds
+// WEBVIEW2_BROWSER_EXECUTABLE_FOLDER replaces browserExecutableFolder when
+// set, and a per-user install counts; the shipped build knows only the
+// machine-wide install (see RuntimeLookup).
 HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
                                                      LPWSTR* versionInfo);
 

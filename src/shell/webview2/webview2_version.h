@@ -14,4 +14,16 @@ std::optional<std::array<unsigned, 4>> ParseRuntimeVersion(std::wstring_view tex
 // least as new as the oldest runtime the web view interfaces need (86.0.616.0).
 std::optional<std::wstring_view> UsableRuntimeVersion(std::wstring_view versionFolder);
 
+// Where the loader may look for a runtime. The launcher runs elevated, so the
+// shipped build takes the runtime only from where an administrator installed
+// it (the machine-wide updater entry): the environment variable and the
+// per-user entry are the unelevated user's to change. The test builds keep
+// both for the stand-in runtime.
+struct RuntimeLookup {
+  bool environmentFolder;  // WEBVIEW2_BROWSER_EXECUTABLE_FOLDER
+  bool perUserInstall;     // the updater's entry under HKCU
+};
+inline constexpr RuntimeLookup kShippedRuntimeLookup{false, false};
+inline constexpr RuntimeLookup kTestRuntimeLookup{true, true};
+
 }  // namespace nv

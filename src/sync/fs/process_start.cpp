@@ -25,8 +25,10 @@ StartedProcess StartProcess(const std::wstring& exe, std::wstring_view commandLi
     startup.dwFlags |= STARTF_USESTDHANDLES;
     startup.hStdInput = options.standardInput;
   }
+  if (options.environment) flags |= CREATE_UNICODE_ENVIRONMENT;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, inherit ? TRUE : FALSE, flags, nullptr,
+  if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, inherit ? TRUE : FALSE, flags,
+                      const_cast<wchar_t*>(options.environment),
                       folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     started.error = GetLastError();
     return started;

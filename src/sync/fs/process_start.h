@@ -17,6 +17,9 @@ struct ProcessOptions {
   // Handed down as standard input when set; it must be inheritable, and the
   // new process then inherits every inheritable handle of this one.
   HANDLE standardInput = nullptr;
+  // The new process's whole environment block (UTF-16, NUL-separated, ending
+  // in two NULs) when set; else it inherits this process's.
+  const wchar_t* environment = nullptr;
 };
 
 struct StartedProcess {

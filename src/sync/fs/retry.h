@@ -63,6 +63,12 @@ inline constexpr RetryBudget kOldLauncherRetry{8, 250};
 // files quick.
 inline constexpr RetryBudget kDeleteRetry{3, 200};
 
+// An installer's staging folder removed once the installer has ended: the
+// ended process may still hold the folder as its current directory for a
+// while (under Wine, longer than a second). One that stays is empty and
+// nobody else can write to it (19 pauses, about 5 s).
+inline constexpr RetryBudget kStagingFolderRetry{20, 250};
+
 // Calls attempt up to `attempts` times while it answers kLocked, calling
 // pause between two tries and never after the last one: the budget is
 // (attempts - 1) pauses. With a stop flag, a raised flag ends the wait before

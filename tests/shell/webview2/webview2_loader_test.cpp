@@ -6,6 +6,7 @@
 
 #include "prereq/prerequisites.h"
 #include "shell/webview2/webview2_loader.h"
+#include "shell/webview2/webview2_loader_testing.h"
 #include "support/registry_cleanup.h"
 #include "support/temp_folder.h"
 #include "sync/fs/fs_helpers.h"
@@ -111,6 +112,33 @@ std::wstring StandInRuntimeFolder() {
   path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
   for (int up = 0; up < 3; ++up) path.resize(path.find_last_of(L'\\'));  // tests\shell\shell_tests.exe
   return path + L"\\webview2-standin";
+}
+
+// The shipped build loads into an elevated process only what an
+// administrator installed: the variable naming the stand-in and a per-user
+// install are both ignored, the machine-wide install is found.
+TEST(WebView2Loader, TheShippedLookupIgnoresTheVariableAndThePerUserInstall) {
+  test::TempFolder root;
+  test::ScopedRegistryKey machine(HKEY_LOCAL_MACHINE, kClientState, KEY_WOW64_32KEY);
+  test::ScopedRegistryKey user(HKEY_CURRENT_USER, kClientState, KEY_WOW64_32KEY);
+  ASSERT_TRUE(user.SetString(L"EBWebView", LayOutRuntime(root, L"131.0.2903.146")));
+  SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", StandInRuntimeFolder().c_str());
+  SetShippedRuntimeLookupForTesting(true);
+  std::wstring version;
+  const HRESULT hr = QueryVersion(version);
+  EnvironmentHandler handler;
+  const HRESULT created = CreateCoreWebView2EnvironmentWithOptions(nullptr, nullptr, nullptr, &handler);
+  EXPECT_TRUE(machine.SetString(L"EBWebView", LayOutRuntime(root, L"140.0.1.0")));
+  std::wstring machineVersion;
+  const HRESULT machineHr = QueryVersion(machineVersion);
+  SetShippedRuntimeLookupForTesting(false);
+  SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", nullptr);
+  EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(version, L"<null>");
+  EXPECT_EQ(created, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(handler.calls, 0);
+  EXPECT_EQ(machineHr, S_OK);
+  EXPECT_EQ(machineVersion, L"140.0.1.0");
 }
 
 TEST(WebView2Loader, EnvironmentCreationLoadsTheRuntimeDllAndAnswersOnThisThread) {

@@ -14,6 +14,8 @@ struct JobTable {
   JobFunction jobs[kJobCount + 1] = {};  // index = job id; 0 unused
   // Matches the game's data list to the HD archives present after a job.
   void (*applyClientDataList)(const std::wstring& folder) = nullptr;
+  // The registered, installed game's folder, or empty: only that one is matched.
+  std::wstring (*installedGameFolder)() = nullptr;
 };
 JobTable& Jobs();
 

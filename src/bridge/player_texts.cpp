@@ -45,6 +45,10 @@ std::string FolderNotWritableText(std::string_view folderUtf8) {
   return FillText(kFolderNotWritableText, {folderUtf8});
 }
 
+std::string FolderForeignOwnerText(std::string_view folderUtf8) {
+  return FillText(kFolderForeignOwnerText, {folderUtf8});
+}
+
 std::string PrerequisiteFailedText(std::string_view displayName) {
   return FillText(kPrerequisiteFailedText, {displayName});
 }
@@ -64,6 +68,10 @@ std::string ChangedAfterDownloadText(std::size_t count) {
 
 std::wstring UninstallConfirmText(std::wstring_view folder) {
   return FillText(kUninstallConfirmText, {folder});
+}
+
+std::wstring UninstallFolderMismatchText(std::wstring_view installedFolder) {
+  return FillText(kUninstallFolderMismatchText, {installedFolder});
 }
 
 std::wstring WebViewFailedText(std::uint32_t hresult) {

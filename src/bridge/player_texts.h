@@ -41,6 +41,9 @@ inline constexpr char kShortcutsStepName[] = "Shortcuts";
 inline constexpr char kCheckFailedText[] = "Could not check for updates. {}";
 inline constexpr char kFolderNotWritableText[] =
     "Can't create or write to the folder \"{}\". Pick another folder.";
+inline constexpr char kFolderForeignOwnerText[] =
+    "The folder \"{}\" belongs to another account, which could change the game behind your back. "
+    "Pick another folder.";
 inline constexpr char kPrerequisiteFailedText[] =
     "{} could not be installed. The game may not start without it; Repair tries again.";
 inline constexpr char kRegistrationFailedText[] =
@@ -87,6 +90,9 @@ inline constexpr char kNotInstalledText[] = "The game is not installed.";
 inline constexpr char kCloseGameFirstText[] = "Close the game first, then uninstall.";
 inline constexpr wchar_t kUninstallConfirmText[] =
     L"Uninstall Norvane from\n{} ?\n\nThe game files are removed. Your screenshots are kept.";
+inline constexpr wchar_t kUninstallFolderMismatchText[] =
+    L"Your settings name another game folder than the one Norvane was installed to ({}). Nothing "
+    L"was removed. Repair the game from the launcher, then uninstall again.";
 inline constexpr wchar_t kGameRunningRetryText[] =
     L"Norvane is running. Close the game, then press Retry.";
 inline constexpr wchar_t kRemovedText[] =
@@ -153,11 +159,13 @@ std::wstring FillText(std::wstring_view pattern, std::initializer_list<std::wstr
 std::string UnexpectedErrorText(const char* what);  // what may be null
 std::string CheckFailedText(std::string_view errorText);
 std::string FolderNotWritableText(std::string_view folderUtf8);
+std::string FolderForeignOwnerText(std::string_view folderUtf8);
 std::string PrerequisiteFailedText(std::string_view displayName);
 std::string RepairFinishedText(std::int32_t fixed);  // no file fixed: every file was fine
 std::string HdDownloadFailedText(std::string_view errorText);
 std::string ChangedAfterDownloadText(std::size_t count);
 std::wstring UninstallConfirmText(std::wstring_view folder);
+std::wstring UninstallFolderMismatchText(std::wstring_view installedFolder);
 // The HRESULT as "0x" and eight upper-case hex digits.
 std::wstring WebViewFailedText(std::uint32_t hresult);
 

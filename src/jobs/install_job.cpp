@@ -1,12 +1,15 @@
 // Job 2, the install, and the runtime installation it shares with repair.
 #include <windows.h>
 
+#include <string>
+
 #include "bridge/player_texts.h"
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
 #include "prereq/prerequisites.h"
 #include "sync/file_state.h"
 #include "sync/fs/fs_helpers.h"
+#include "sync/fs/game_folder.h"
 #include "sync/fs/unique_handle.h"
 #include "sync/sync_engine.h"
 #include "system/install_registration.h"
@@ -27,11 +30,20 @@ void SetStep(std::vector<StepItem>* steps, std::size_t index, RowState state) {
 
 bool CheckFolderWritable(const std::wstring& folder) {
   if (!CreateParentDirectories(JoinGamePath(folder, kFileStateName))) return false;
-  // Deleted when the handle closes: nothing stays behind.
-  UniqueFile probe(CreateFileW(LongPath(JoinPath(folder, L".nrv_write_test")).c_str(), GENERIC_WRITE, 0, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                               nullptr));
-  return probe.valid();
+  // A new file, deleted when the handle closes: nothing stays behind. Never
+  // an existing name: with CREATE_ALWAYS a link planted under this name
+  // would have the elevated launcher truncate and delete its target. A name
+  // already taken (a leftover, or a link) makes way for a numbered one.
+  const DWORD flags = FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::wstring name = L".nrv_write_test";
+    if (attempt > 0) name += L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(attempt);
+    UniqueFile probe(CreateFileW(LongPath(JoinPath(folder, name)).c_str(), GENERIC_WRITE | DELETE, 0,
+                                 nullptr, CREATE_NEW, flags, nullptr));
+    if (probe) return true;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
 }
 
 void RunPrerequisiteSteps(std::vector<StepItem>* steps, std::size_t firstStepIndex) {
@@ -67,9 +79,12 @@ void InstallJob(const JobArgument& argument) {
   status.hdEnabled = argument.hd;
   ReportState(Screen::kInstalling, false, false);
 
-  // Nothing reaches the registry for a folder that cannot be written.
-  if (!CheckFolderWritable(folder)) {
-    ReportError(FolderNotWritableText(ToUtf8(folder)));
+  // Nothing reaches the registry for a folder that cannot be written, or
+  // that another account owns (it could open the folder up again at will).
+  const GameFolderCheck check = PrepareGameFolder(folder);
+  if (check != GameFolderCheck::kReady || !CheckFolderWritable(folder)) {
+    ReportError(check == GameFolderCheck::kForeignOwner ? FolderForeignOwnerText(ToUtf8(folder))
+                                                        : FolderNotWritableText(ToUtf8(folder)));
     ReportState(Screen::kInstall, false, false);
     return;
   }
@@ -92,8 +107,12 @@ void InstallJob(const JobArgument& argument) {
   }
 
   SetStep(&steps, gameFilesRow, RowState::kNow);
-  const GameSync sync =
-      SyncGame(kJobInstall, folder, {.client = true, .hd = argument.hd, .busyState = Screen::kInstalling});
+  // Every file already in the folder is hashed: a file-state file this
+  // install did not write (copied in, or planted by another account beside a
+  // program of the right size) must not vouch for what PLAY will start.
+  const GameSync sync = SyncGame(
+      kJobInstall, folder,
+      {.client = true, .hd = argument.hd, .verifyAll = true, .busyState = Screen::kInstalling});
   if (sync.result == kSyncStopped) return;
   // Resume runs the whole job again with the same choices.
   if (sync.result == kSyncFailed) {

@@ -8,6 +8,7 @@
 #include "jobs/jobs.h"
 #include "sync/file_state.h"
 #include "sync/fs/fs_helpers.h"
+#include "sync/fs/game_folder.h"
 #include "sync/sync_engine.h"
 #include "system/game_client/client_data_list.h"
 #include "system/game_client/data_ini.h"
@@ -35,6 +36,12 @@ void RepairJob() {
   const std::wstring folder = InstalledGameFolder();
   if (folder.empty()) {
     ReportError(kNotInstalledText);
+    return;
+  }
+  // The descriptor goes back on the folder in use (an older launcher left it
+  // open to every user); a folder another account owns is not repaired.
+  if (PrepareGameFolder(folder) == GameFolderCheck::kForeignOwner) {
+    ReportError(FolderForeignOwnerText(ToUtf8(folder)));
     return;
   }
   status.installDir = folder;

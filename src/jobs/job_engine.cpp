@@ -13,6 +13,7 @@
 #include "sync/fs/unique_handle.h"
 #include "system/game_client/client_data_list.h"
 #include "system/game_start.h"
+#include "system/install_registration.h"
 #include "system/launcher_settings.h"
 #include "system/uninstall.h"
 
@@ -49,6 +50,7 @@ JobTable& Jobs() {
     t.jobs[kJobPlay] = [](const JobArgument&) { StartGameJob(); };
     t.jobs[kJobUninstall] = [](const JobArgument&) { UninstallJob(); };
     t.applyClientDataList = &ApplyClientDataList;
+    t.installedGameFolder = &InstalledGameFolder;
     return t;
   }();
   return table;
@@ -116,9 +118,15 @@ void RunJob(std::int32_t jobId, const JobArgument& argument) {
     ReportUnexpectedError(nullptr);
   }
 
-  if (jobId != kJobPlay && jobId != kJobUninstall && !status.installDir.empty()) {
+  // Only an installed game's folder: the install screen's folder is a
+  // suggestion (C:\Games\Norvane by default), and nothing is written there
+  // before the player installs. An install that did not finish is matched
+  // by the job that finishes it.
+  if (jobId != kJobPlay && jobId != kJobUninstall) {
     try {
-      if (auto apply = Jobs().applyClientDataList) apply(status.installDir, ReadLauncherFlag(kHdFlag, false));
+      const std::wstring folder = Jobs().installedGameFolder ? Jobs().installedGameFolder() : std::wstring();
+      if (auto apply = Jobs().applyClientDataList; apply && !folder.empty())
+        apply(folder, ReadLauncherFlag(kHdFlag, false));
     } catch (...) {
       // The data list is matched again after the next job; nothing to tell.
     }

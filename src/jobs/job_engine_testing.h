@@ -15,6 +15,8 @@ struct JobTable {
   // Matches the game's data list to the HD switch and the archives present
   // after a job.
   void (*applyClientDataList)(const std::wstring& folder, bool hdOn) = nullptr;
+  // The registered, installed game's folder, or empty: only that one is matched.
+  std::wstring (*installedGameFolder)() = nullptr;
 };
 JobTable& Jobs();
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "sync/fs/ascii_text.h"
+#include "sync/name_text.h"
 
 namespace nv {
 
@@ -47,7 +48,9 @@ namespace {
 
 // CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$ name devices in every
 // folder, with any extension: "nul.dat" or "com1" would send a download to a
-// device instead of a file.
+// device instead of a file. Windows counts the superscript digits 1, 2 and 3
+// (UTF-8 C2 B9, C2 B2, C2 B3) as port numbers too: COM with a superscript
+// one is the first serial port.
 bool IsDeviceName(std::string_view segment) {
   std::string_view base = segment.substr(0, segment.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
@@ -55,8 +58,35 @@ bool IsDeviceName(std::string_view segment) {
   if (lower == "con" || lower == "prn" || lower == "aux" || lower == "nul" || lower == "conin$" ||
       lower == "conout$")
     return true;
-  return lower.size() == 4 && (lower.starts_with("com") || lower.starts_with("lpt")) &&
-         lower[3] >= '0' && lower[3] <= '9';
+  if (!lower.starts_with("com") && !lower.starts_with("lpt")) return false;
+  const std::string_view digit = std::string_view(lower).substr(3);
+  return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xc2\xb9" ||
+         digit == "\xc2\xb2" || digit == "\xc2\xb3";
+}
+
+bool EndsWithUpcased(const std::u32string& name, std::string_view asciiUpper) {
+  if (name.size() < asciiUpper.size()) return false;
+  const std::size_t start = name.size() - asciiUpper.size();
+  for (std::size_t i = 0; i < asciiUpper.size(); ++i)
+    if (name[start + i] != static_cast<char32_t>(asciiUpper[i])) return false;
+  return true;
+}
+
+// The names the launcher keeps beside the game's files: a manifest that named
+// one would have a download overwrite the launcher's own state, partial file
+// or copy (and the launcher would delete or rename the game's file in turn).
+// Compared as NTFS compares names, so a long s (U+017F) standing for the s
+// of launcher_state.txt is caught too.
+bool IsLauncherName(std::string_view segment, bool topLevel) {
+  const std::u32string name = NtfsUpcased(segment);
+  for (std::string_view suffix : {".PART", ".PART.TAG", ".TMP"})
+    if (EndsWithUpcased(name, suffix)) return true;
+  if (!topLevel) return false;
+  for (std::string_view own : {"LAUNCHER_STATE.TXT", "DATA.INI.FULL", ".NRV_WRITE_TEST",
+                               "NORVANE-LAUNCHER.EXE", "NORVANE-LAUNCHER.EXE.NEW",
+                               "NORVANE-LAUNCHER.EXE.OLD"})
+    if (name.size() == own.size() && EndsWithUpcased(name, own)) return true;
+  return false;
 }
 
 bool IsValidSegment(std::string_view segment) {
@@ -80,9 +110,10 @@ bool IsValidSegment(std::string_view segment) {
 
 bool IsValidContentPath(std::string_view path) {
   if (path.empty() || path.size() > 400 || path.front() == '/') return false;
-  if (path.find_first_of("\\:") != std::string_view::npos) return false;
-  for (std::string_view segment : SplitFields(path, '/'))
-    if (!IsValidSegment(segment)) return false;
+  if (path.find_first_of("\\:") != std::string_view::npos || !IsValidUtf8(path)) return false;
+  const auto segments = SplitFields(path, '/');
+  for (std::size_t i = 0; i < segments.size(); ++i)
+    if (!IsValidSegment(segments[i]) || IsLauncherName(segments[i], i == 0)) return false;
   return true;
 }
 

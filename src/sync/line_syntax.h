@@ -47,8 +47,11 @@ std::optional<std::uint64_t> ParseDecimal(std::string_view text);
 // A relative path that is safe to join onto the game folder: 1..400 bytes, no
 // leading '/', no '\' or ':', and every '/'-separated segment non-empty, not
 // "." or "..", without control bytes or < > " | ? *, not ending in '.' or ' ',
-// and not a device name (CON, NUL, COM1, "aux.txt"...). Non-ASCII UTF-8
-// bytes are allowed.
+// and not a device name (CON, NUL, COM1, "aux.txt"...). Non-ASCII text is
+// allowed when it is well-formed UTF-8. The launcher's own names are
+// refused: anything ending ".part", ".part.tag" or ".tmp", and at the top
+// launcher_state.txt, DATA.INI.full, .nrv_write_test and the launcher copy
+// with its ".new" and ".old".
 bool IsValidContentPath(std::string_view path);
 
 // Exactly 64 hex digits (either case); the result is lower case.

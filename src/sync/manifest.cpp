@@ -6,28 +6,29 @@
 #include <string>
 #include <vector>
 
-#include "sync/fs/ascii_text.h"
 #include "sync/line_syntax.h"
+#include "sync/name_text.h"
 
 namespace nv {
 
 namespace {
 
-// Removes every entry whose path equals an earlier one after lowering A-Z:
-// Windows folders ignore that case, so both would fight over one file on
-// disk. True when one was found. Sorting positions instead of keeping a set
-// of lowered copies holds a 100,000-entry manifest to a few hundred KB extra.
+// Removes every entry whose path equals an earlier one as NTFS compares
+// names (its own upper-casing, not just A-Z: an upper and a lower A-umlaut
+// are one file), so both would fight over one file on disk. True when one
+// was found. Sorting positions instead of keeping a set of upper-cased
+// copies holds a 100,000-entry manifest to a few hundred KB extra.
 bool RemoveCaseDuplicates(std::vector<ManifestEntry>& entries) {
   std::vector<std::uint32_t> order(entries.size());
   for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const int c = CompareAsciiLower(entries[a].path, entries[b].path);
+    const int c = CompareNtfsNames(entries[a].path, entries[b].path);
     return c != 0 ? c < 0 : a < b;
   });
   std::vector<bool> duplicate(entries.size(), false);
   bool found = false;
   for (std::size_t i = 1; i < order.size(); ++i) {
-    if (CompareAsciiLower(entries[order[i - 1]].path, entries[order[i]].path) == 0) {
+    if (CompareNtfsNames(entries[order[i - 1]].path, entries[order[i]].path) == 0) {
       duplicate[order[i]] = true;  // the later one in file order: order[] is stable by position
       found = true;
     }

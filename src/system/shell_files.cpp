@@ -60,9 +60,12 @@ bool DeleteFileRetrying(std::wstring_view path) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND ? TryResult::kDone : LockedOrFailed(error);
   });
-  if (deleted == TryResult::kDone) return true;
-  // Still held (the game, a scanner): Windows removes it at the next restart.
-  return MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  // A file still held (the game, a scanner) stays, and the caller says so.
+  // No delete is scheduled for the next restart: Windows performs it as
+  // SYSTEM, by path, long after every check, so whoever can change a folder
+  // on the way (a link in the game folder, the user's own desktop) would
+  // choose what SYSTEM deletes.
+  return deleted == TryResult::kDone;
 }
 
 bool MoveFileRetrying(std::wstring_view from, std::wstring_view to) {

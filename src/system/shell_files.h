@@ -25,8 +25,8 @@ std::wstring KnownFolderPath(REFKNOWNFOLDERID folderId);
 // cannot be opened, a case-insensitive comparison of the two texts decides.
 bool SameFile(std::wstring_view a, std::wstring_view b);
 
-// True when the file is gone afterwards, was never there, or its deletion is
-// scheduled for the next restart because it stayed locked (kDeleteRetry).
+// True when the file is gone afterwards or was never there; false when it
+// stayed locked (kDeleteRetry) or could not be deleted.
 bool DeleteFileRetrying(std::wstring_view path);
 
 // Replaces the target (write through); a locked file is waited for within

@@ -14,6 +14,7 @@
 #include "sync/file_state.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
+#include "sync/fs/registry_value.h"
 #include "sync/fs/unique_handle.h"
 #include "system/game_client/game_process.h"
 #include "system/launcher_settings.h"
@@ -24,13 +25,6 @@
 namespace nv {
 
 namespace {
-
-// The folder of the running executable: its path up to the last '\'.
-std::wstring OwnFolder() {
-  const std::wstring path = OwnExePath();
-  const std::size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
 
 std::wstring SystemFolder() {
   wchar_t buffer[MAX_PATH];
@@ -98,14 +92,13 @@ std::wstring LongNameOf(const std::wstring& path) {
 
 // The record as the file system resolves it: a short (8.3) name such as
 // SCREEN~1 stands for the screenshot folder although its text does not say
-// so. True when the existing file lies in the screenshot folder or is not
-// below the game folder at all; a file that does not exist is left to the
-// delete, which has nothing to do.
+// so. True when the file lies in the screenshot folder, is not below the
+// game folder at all, or either name cannot be resolved: what cannot be
+// shown to be ours is not deleted (a file that is not there needs no delete).
 bool IsProtectedOnDisk(const std::wstring& folder, const std::wstring& full) {
   const std::wstring longFull = LongNameOf(full);
-  if (longFull.empty()) return false;
   std::wstring longFolder = LongNameOf(folder);
-  if (longFolder.empty()) longFolder = folder;
+  if (longFull.empty() || longFolder.empty()) return true;
   if (!longFolder.empty() && longFolder.back() != L'\\') longFolder += L'\\';
   if (longFull.size() <= longFolder.size() ||
       CompareStringOrdinal(longFull.c_str(), static_cast<int>(longFolder.size()), longFolder.c_str(),
@@ -127,10 +120,12 @@ void RemoveGameFiles(const std::wstring& folder, bool& ok) {
     // behind it is not ours to delete.
     if (CrossesReparsePoint(folder, entry.path)) continue;
     const std::wstring full = JoinGamePath(folder, entry.path);
-    if (IsProtectedOnDisk(folder, full)) continue;
-    if (!DeleteFileRetrying(full)) ok = false;
-    DeleteFileRetrying(full + L".part");
-    AddParentFolders(entry.path, folders);
+    AddParentFolders(entry.path, folders);  // each removed only when empty
+    // The partial download is judged on its own: it may be there without the file.
+    for (const std::wstring& path : {full, full + L".part"}) {
+      if (IsProtectedOnDisk(folder, path)) continue;
+      if (!DeleteFileRetrying(path) && path == full) ok = false;
+    }
   }
 
   const std::wstring stateFile = JoinGamePath(folder, kFileStateName);
@@ -196,9 +191,32 @@ bool RemoveRegistryEntries() {
 
 }  // namespace
 
+namespace {
+
+// The entry's InstallLocation; empty when there is no entry.
+std::wstring RegisteredLocation() {
+  std::wstring location;
+  ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"InstallLocation", location);
+  return location;
+}
+
+}  // namespace
+
+// The folder comes from the uninstall entry, never from where this copy
+// happens to run or from the per-user setting: another program could have
+// put either in front of an elevated delete.
 int RunUninstallCommand() {
-  std::wstring folder = ReadInstallDir();
-  if (folder.empty()) folder = OwnFolder();
+  const std::wstring location = RegisteredLocation();
+  const UninstallFolderChoice choice = ChooseUninstallFolder(location, ReadInstallDir());
+  if (choice.refused) {
+    ShowMessageBox(nullptr, UninstallFolderMismatchText(location).c_str(), MB_OK | MB_ICONWARNING);
+    return 1;
+  }
+  const std::wstring& folder = choice.folder;
+  if (folder.empty()) {
+    ShowMessageBox(nullptr, FromUtf8(kNotInstalledText).c_str(), MB_OK | MB_ICONINFORMATION);
+    return 1;
+  }
 
   if (ShowMessageBox(nullptr, UninstallConfirmText(folder).c_str(),
               MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
@@ -218,7 +236,13 @@ int RunUninstallCommand() {
 }
 
 void UninstallJob() {
-  const std::wstring folder = ReadInstallDir();
+  const std::wstring location = RegisteredLocation();
+  const UninstallFolderChoice choice = ChooseUninstallFolder(location, ReadInstallDir());
+  if (choice.refused) {
+    ReportError(ToUtf8(UninstallFolderMismatchText(location)));
+    return;
+  }
+  const std::wstring& folder = choice.folder;
   if (folder.empty()) {
     ReportError(kNotInstalledText);
     return;
@@ -240,8 +264,12 @@ void ShowUninstallResult(HWND owner, bool allRemoved) {
 }
 
 bool RemoveInstallation(std::wstring_view folderText) {
-  std::wstring folder = folderText.empty() ? ReadInstallDir() : std::wstring(folderText);
-  folder = NormalizeFolder(folder);
+  std::wstring folder = NormalizeFolder(folderText);
+  if (folder.empty()) {
+    const UninstallFolderChoice choice = ChooseUninstallFolder(RegisteredLocation(), ReadInstallDir());
+    if (choice.refused) return false;  // the entry stays: it is what names the folder
+    folder = choice.folder;
+  }
   bool ok = true;
   if (!folder.empty() && IsFolder(folder)) RemoveGameFiles(folder, ok);
   RemoveShortcuts();

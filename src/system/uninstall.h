@@ -21,7 +21,8 @@ void ShowUninstallResult(HWND owner, bool allRemoved);
 
 // Deletes the recorded files (never screenshots), the folders that became
 // empty, the launcher copy, the shortcuts, the uninstall entry and the
-// launcher's registry key. An empty folder means the registered one. False
+// launcher's registry key. An empty folder means the one the uninstall
+// entry names (none when the per-user setting disagrees). False
 // when a recorded file stayed, the deferred self-delete could not start or
 // the uninstall entry could not be deleted.
 bool RemoveInstallation(std::wstring_view folder);

@@ -1,5 +1,7 @@
 #include "system/uninstall_entry.h"
 
+#include "sync/fs/ascii_text.h"
+#include "sync/fs/path_text.h"
 #include "sync/fs/product_name.h"
 
 namespace nv {
@@ -30,6 +32,14 @@ std::vector<RegistryValue> UninstallEntryValues(const UninstallEntryInput& input
       dword(L"NoRepair", 1),
       dword(L"EstimatedSize", EstimatedSizeKiB(input.totalBytes)),
   };
+}
+
+UninstallFolderChoice ChooseUninstallFolder(std::wstring_view entryLocation, std::wstring_view userSetting) {
+  const std::wstring entry = NormalizeFolder(entryLocation);
+  const std::wstring setting = NormalizeFolder(userSetting);
+  // Only A-Z case is forgiven: the launcher wrote both from one text.
+  if (!setting.empty() && !EqualsIgnoringAsciiCase(entry, setting)) return {{}, true};
+  return {entry, false};
 }
 
 }  // namespace nv

@@ -32,4 +32,15 @@ std::uint32_t EstimatedSizeKiB(std::uint64_t bytes);
 
 std::vector<RegistryValue> UninstallEntryValues(const UninstallEntryInput& input);
 
+// The folder uninstall removes files from: the entry's InstallLocation, which
+// only administrators can change, never the per-user setting, which every
+// program the player runs can rewrite. Refused when the two disagree (or
+// only the setting names one): then it is not clear which folder holds the
+// game, and the elevated launcher deletes nothing. Both empty: no folder.
+struct UninstallFolderChoice {
+  std::wstring folder;  // normalised; empty: no files to remove
+  bool refused = false;
+};
+UninstallFolderChoice ChooseUninstallFolder(std::wstring_view entryLocation, std::wstring_view userSetting);
+
 }  // namespace nv

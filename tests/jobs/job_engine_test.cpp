@@ -215,9 +215,11 @@ TEST_F(JobEngineTest, AnEmptyTableEntryOrUnknownIdRunsNothingButEnds) {
 
 TEST_F(JobEngineTest, TheDataListIsMatchedAfterEveryJobButPlayAndUninstall) {
   static std::vector<std::wstring>* folders = &observed.dataListFolders;
+  static std::wstring installed;
   folders = &observed.dataListFolders;
   Jobs().applyClientDataList = [](const std::wstring& folder, bool) { folders->push_back(folder); };
-  Jobs().jobs[kJobRepair] = [](const JobArgument&) { status.installDir = L"E:\\Norvane"; };
+  Jobs().installedGameFolder = [] { return installed; };
+  Jobs().jobs[kJobRepair] = [](const JobArgument&) { installed = L"E:\\Norvane"; };
 
   for (std::int32_t id : {kJobRepair, kJobPlay, kJobUninstall, kJobHdOff}) {
     ASSERT_TRUE(StartJob(id, JobArgument{}));
@@ -225,15 +227,19 @@ TEST_F(JobEngineTest, TheDataListIsMatchedAfterEveryJobButPlayAndUninstall) {
   }
   EXPECT_EQ(observed.dataListFolders, std::vector<std::wstring>({L"E:\\Norvane", L"E:\\Norvane"}));
 
-  // No folder known: nothing to match. A throwing data-list step is swallowed.
-  status.installDir.clear();
+  // Nothing installed: nothing to match, not even the folder the install
+  // screen shows. A throwing data-list step is swallowed.
+  installed.clear();
+  status.installDir = L"C:\\Games\\Norvane";
   observed.dataListFolders.clear();
   Jobs().jobs[kJobRepair] = nullptr;
-  ASSERT_TRUE(StartJob(kJobRepair, JobArgument{}));
-  ASSERT_TRUE(WaitIdle());
+  for (std::int32_t id : {kJobRepair, kJobUpdateCheck}) {
+    ASSERT_TRUE(StartJob(id, JobArgument{}));
+    ASSERT_TRUE(WaitIdle());
+  }
   EXPECT_TRUE(observed.dataListFolders.empty());
 
-  status.installDir = L"E:\\Norvane";
+  installed = L"E:\\Norvane";
   Jobs().applyClientDataList = [](const std::wstring&, bool) { throw std::runtime_error("x"); };
   ASSERT_TRUE(StartJob(kJobRepair, JobArgument{}));
   ASSERT_TRUE(WaitIdle());

@@ -26,7 +26,9 @@
 #include "support/temp_folder.h"
 #include "support/test_window.h"
 #include "sync/file_state.h"
+#include "sync/fs/folder_security.h"
 #include "sync/fs/fs_helpers.h"
+#include "sync/fs/game_folder_testing.h"
 #include "sync/fs/unique_handle.h"
 #include "sync/sync_engine.h"
 #include "sync/sync_engine_testing.h"
@@ -263,6 +265,22 @@ TEST_F(JobsE2e, UnwritableFolderIsRefusedBeforeTheRegistry) {
   EXPECT_EQ(ReadDword(kHdFlag), 99u);
 }
 
+// Wine reports one owner for every file: the other account is the seam's answer.
+std::wstring AnotherAccount(std::wstring_view) { return L"S-1-5-21-7-7-7-1002"; }
+
+TEST_F(JobsE2e, FolderOwnedByAnotherAccountIsRefusedBeforeTheRegistry) {
+  ClearSettings();
+  const std::wstring theirs = Work() + L"\\theirs";
+  CreateDirectoryW(theirs.c_str(), nullptr);
+  GameFolderSeamsForTests().folderOwnerSid = &AnotherAccount;
+  Run(kJobInstall, JobArgument{theirs, false, false});
+  GameFolderSeamsForTests().folderOwnerSid = nullptr;
+  EXPECT_EQ(Screens(), (std::vector<std::string>{"installing", "install"}));
+  EXPECT_EQ(Texts("error"), std::vector<std::string>{JsonEscape(FolderForeignOwnerText(ToUtf8(theirs)))});
+  EXPECT_TRUE(ReadInstallDir().empty());
+  EXPECT_FALSE(Exists(theirs + L"\\.nrv_write_test"));
+}
+
 TEST_F(JobsE2e, CancelDuringGameFilesReturnsToTheInstallScreen) {
   vcRuntime_.SetDword(L"Installed", 1);
   JobArgument argument{Game(), true, false};
@@ -311,12 +329,24 @@ TEST_F(JobsE2e, FailingPrerequisiteKeepsTheInstallGoing) {
   EXPECT_EQ(Screens().back(), "ready");
 }
 
+// What reached CreateDirectoryW or SetNamedSecurityInfoW, in order.
+std::vector<std::wstring> descriptorsApplied;
+void RecordDescriptor(std::wstring_view folder, std::wstring_view sddl, bool created) {
+  descriptorsApplied.push_back(std::wstring(created ? L"create " : L"set ") + std::wstring(folder) + L" " +
+                               std::wstring(sddl));
+}
+
 TEST_F(JobsE2e, FullInstallIntoAFreshFolder) {
   vcRuntime_.SetDword(L"Installed", 1);
   test::RemoveTree(Game());
   ClearSettings();
   JobArgument argument{Game(), false, true};
+  descriptorsApplied.clear();
+  GameFolderSeamsForTests().descriptorApplied = &RecordDescriptor;
   Run(kJobInstall, argument);
+  GameFolderSeamsForTests().descriptorApplied = nullptr;
+  // The game folder alone gets the administrators-only descriptor, as it is made.
+  EXPECT_EQ(descriptorsApplied, std::vector<std::wstring>{L"create " + Game() + L" " + kGameFolderSddl});
 
   EXPECT_EQ(Screens(), (std::vector<std::string>{"installing", "installing", "ready"}));
   // The rows move in order: game files now, done, then shortcuts now, then done or fail.
@@ -344,6 +374,35 @@ TEST_F(JobsE2e, FullInstallIntoAFreshFolder) {
   EXPECT_TRUE(Exists(InGame(L"Norvane-Launcher.exe")));
   EXPECT_FALSE(Exists(InGame(L".nrv_write_test")));
   EXPECT_EQ(static_cast<int>(LoadFileState(Game()).entries().size()), std::stoi(Env("NV_E2E_CLIENT_FILES")));
+}
+
+TEST_F(JobsE2e, InstallOverAPlantedProgramHashesItInsteadOfTrustingTheState) {
+  // Same size and time as the real one, which the file state vouches for.
+  const std::wstring program = InGame(L"norvane.exe");
+  const std::optional<std::string> real = test::ReadAll(program);
+  ASSERT_TRUE(real && !real->empty());
+  FILETIME written{};
+  {
+    UniqueFile file(CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file && GetFileTime(file.get(), nullptr, nullptr, &written));
+  }
+  std::string planted = *real;
+  planted[0] = static_cast<char>(planted[0] ^ 0x55);
+  ASSERT_TRUE(test::WriteTestFile(program, planted));
+  {
+    UniqueFile file(CreateFileW(program.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file && SetFileTime(file.get(), nullptr, nullptr, &written));
+  }
+  ClearSettings();
+  vcRuntime_.SetDword(L"Installed", 1);
+  descriptorsApplied.clear();
+  GameFolderSeamsForTests().descriptorApplied = &RecordDescriptor;
+  Run(kJobInstall, JobArgument{Game(), false, true});
+  GameFolderSeamsForTests().descriptorApplied = nullptr;
+  EXPECT_EQ(Screens().back(), "ready");
+  EXPECT_EQ(test::ReadAll(program), real);
+  // An existing folder gets the descriptor put back, protected from its parent's.
+  EXPECT_EQ(descriptorsApplied, std::vector<std::wstring>{L"set " + Game() + L" " + kGameFolderSddl});
 }
 
 TEST_F(JobsE2e, UpToDateGameIsReadyWithoutMessages) {

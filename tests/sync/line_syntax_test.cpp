@@ -66,9 +66,32 @@ TEST(IsValidContentPath, RejectsEveryRuleBreak) {
 
 TEST(IsValidContentPath, RejectsDeviceNamesInAnySegment) {
   for (const char* bad : {"con", "CON", "nul.dat", "data/aux", "Com1.log", "lpt9", "prn/x",
-                          "CONOUT$", "conin$.txt", "nul .txt", "com0"})
+                          "CONOUT$", "conin$.txt", "nul .txt", "com0", "COM\xc2\xb9",
+                          "lpt\xc2\xb3.txt", "data/Com\xc2\xb2"})
     EXPECT_FALSE(IsValidContentPath(bad)) << bad;
-  for (const char* good : {"console", "con_", "nul2", "com10", "lpt", "xcon", "a.con", "data/com"})
+  for (const char* good : {"console", "con_", "nul2", "com10", "lpt", "xcon", "a.con", "data/com",
+                           "com\xc2\xb4", "lpt\xc2\xb9\xc2\xb9"})
+    EXPECT_TRUE(IsValidContentPath(good)) << good;
+}
+
+TEST(IsValidContentPath, RejectsMalformedUtf8) {
+  // A stray continuation, a cut sequence, overlong forms, a surrogate, above U+10FFFF.
+  for (const char* bad : {"a\x80", "\xc3", "a/\xe6\x97", "\xc0\xaf", "\xe0\x80\xaf",
+                          "\xf0\x80\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xff"})
+    EXPECT_FALSE(IsValidContentPath(bad)) << bad;
+  for (const char* good : {"\xed\x9f\xbf", "\xf4\x8f\xbf\xbf", "\xf0\x9f\x98\x80.png"})
+    EXPECT_TRUE(IsValidContentPath(good)) << good;
+}
+
+TEST(IsValidContentPath, RejectsTheLaunchersOwnNames) {
+  for (const char* bad : {"launcher_state.txt", "LAUNCHER_STATE.TXT", "launcher_state.txt.tmp",
+                          "DATA.INI.full", ".nrv_write_test", "norvane-launcher.exe",
+                          "Norvane-Launcher.exe.new", "Norvane-Launcher.exe.OLD", "data/a.grf.part",
+                          "a.Part.TAG", "sub/x.tmp", "DATA.INI.tmp",
+                          "launcher_\xc5\xbftate.txt"})  // a long s upper-cases to S
+    EXPECT_FALSE(IsValidContentPath(bad)) << bad;
+  for (const char* good : {"DATA.INI", "norvane.exe", "sub/launcher_state.txt", "sub/DATA.INI.full",
+                           "a.partial", "part", "a.tmp2", "Norvane-Launcher.exe.bak"})
     EXPECT_TRUE(IsValidContentPath(good)) << good;
 }
 

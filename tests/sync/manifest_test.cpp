@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "sync/manifest.h"
 
@@ -74,7 +75,8 @@ TEST(ParseManifest, BadHashesInvalidate) {
 
 TEST(ParseManifest, EveryPathRuleBreakInvalidates) {
   for (const char* path : {"../a", "a/../b", "./a", "a/.", "a//b", "/a", "a\\b", "C:/a", "a:b",
-                           "a./b", "a /b", "a/", "a?", "a*", "a<b", "a>b", "a\"b", ""}) {
+                           "a./b", "a /b", "a/", "a?", "a*", "a<b", "a>b", "a\"b", "",
+                           "COM\xc2\xb9", "a\xff", "launcher_state.txt", "x.grf.part"}) {
     EXPECT_FALSE(ParseWith(FileLine(path)).valid) << path;
   }
 }
@@ -98,8 +100,21 @@ TEST(ParseManifest, CaseInsensitiveDuplicatesInvalidateAndAreNotAdded) {
   EXPECT_EQ(many.entries[1].path, "A");
   EXPECT_EQ(many.entries[2].path, "c");
   EXPECT_EQ(many.entries[3].path, "d");
-  // Non-ASCII letters are not folded: these are two different names here.
-  EXPECT_TRUE(ParseManifest("version|1\n" + FileLine("\xc3\xa9") + FileLine("\xc3\x89")).valid);
+  // Letters beyond A-Z pair up as NTFS pairs them: one file on disk.
+  for (const char* pair : {"\xc3\xa9|\xc3\x89", "\xc3\x84.grf|\xc3\xa4.grf", "\xd0\xb4|\xd0\x94",
+                           "\xc7\x85|\xc7\x84", "\xe1\xbe\x80|\xe1\xbe\x88", "s|\xc5\xbf"}) {
+    const std::string_view both(pair);
+    const std::size_t bar = both.find('|');
+    EXPECT_FALSE(ParseManifest("version|1\n" + FileLine(std::string(both.substr(0, bar))) +
+                               FileLine(std::string(both.substr(bar + 1))))
+                     .valid)
+        << pair;
+  }
+  // Units NTFS does not upper-case stay apart: sharp s, a Deseret pair above U+FFFF.
+  EXPECT_TRUE(ParseManifest("version|1\n" + FileLine("\xc3\x9f") + FileLine("SS")).valid);
+  EXPECT_TRUE(ParseManifest("version|1\n" + FileLine("\xf0\x90\x90\xa8") +
+                            FileLine("\xf0\x90\x90\x80"))
+                  .valid);
 }
 
 TEST(ParseManifest, UserFlagIsLowerCaseU) {

@@ -54,14 +54,15 @@ TEST(DeleteFileRetrying, GoneAbsentProtectedAndFolders) {
   EXPECT_FALSE(FileExists(guarded));
 }
 
-TEST(DeleteFileRetrying, LockedFileIsScheduledAndCountsAsDeleted) {
+TEST(DeleteFileRetrying, LockedFileStaysAndCountsAsNotDeleted) {
   TempFolder folder;
   const std::wstring locked = folder / L"locked.txt";
   ASSERT_TRUE(WriteTestFile(locked, "x"));
   UniqueFile held(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held);
-  EXPECT_TRUE(DeleteFileRetrying(locked));
-  EXPECT_TRUE(FileExists(locked));  // still there until the restart
+  EXPECT_FALSE(DeleteFileRetrying(locked));  // no delete at the next restart either
+  held.reset();
+  EXPECT_TRUE(FileExists(locked));
 }
 
 TEST(MoveFileRetrying, ReplacesAndWaitsForALockedTarget) {

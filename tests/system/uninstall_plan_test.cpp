@@ -100,6 +100,25 @@ TEST(UninstallEntry, NineValuesInOrderWithTheirTypes) {
   EXPECT_EQ(UninstallEntryValues(input)[2].text, L"2024.5");
 }
 
+TEST(UninstallEntry, TheFolderComesFromTheEntryAndADisagreeingSettingRefuses) {
+  struct Row {
+    const wchar_t *entry, *setting, *folder;
+    bool refused;
+  } rows[] = {
+      {L"C:\\Games\\Norvane", L"C:\\Games\\Norvane", L"C:\\Games\\Norvane", false},
+      {L"C:\\Games\\Norvane", L"c:/games/norvane/", L"C:\\Games\\Norvane", false},
+      {L"C:\\Games\\Norvane", L"", L"C:\\Games\\Norvane", false},  // another admin's settings
+      {L"C:\\Games\\Norvane", L"C:\\Windows\\System32", L"", true},
+      {L"", L"C:\\Windows\\System32", L"", true},  // no entry: the setting alone is not trusted
+      {L"", L"", L"", false},
+  };
+  for (const Row& row : rows) {
+    const UninstallFolderChoice choice = ChooseUninstallFolder(row.entry, row.setting);
+    EXPECT_EQ(choice.folder, row.folder) << row.entry << L" | " << row.setting;
+    EXPECT_EQ(choice.refused, row.refused) << row.entry << L" | " << row.setting;
+  }
+}
+
 TEST(UninstallEntry, EstimatedSizeRoundsDownAndCaps) {
   EXPECT_EQ(EstimatedSizeKiB(0), 0u);
   EXPECT_EQ(EstimatedSizeKiB(1023), 0u);

@@ -211,12 +211,24 @@ TEST_F(Uninstall, CommandAnsweredNoChangesNothing) {
   EXPECT_EQ(ReadInstallDir(), game_);
 }
 
-TEST_F(Uninstall, CommandWithoutFolderOffersTheOwnFolder) {
-  answers = {IDCANCEL};  // closing the box is no Yes
-  EXPECT_EQ(RunUninstallCommand(), 0);
+// The folder is the uninstall entry's: never where the copy runs from, and
+// never a per-user setting that disagrees with the entry.
+TEST_F(Uninstall, CommandTakesTheEntrysFolderOrRemovesNothing) {
+  answers = {IDOK};
+  EXPECT_EQ(RunUninstallCommand(), 1);
   ASSERT_EQ(boxes.size(), 1u);
-  const std::wstring own = OwnExePath();
-  EXPECT_EQ(boxes[0].text, UninstallConfirmText(own.substr(0, own.rfind(L'\\'))));
+  EXPECT_EQ(boxes[0].text, FromUtf8(kNotInstalledText));
+
+  Install();
+  WriteInstallDir(root_.path());  // rewritten by a program of the player's
+  boxes.clear();
+  answers = {IDOK};
+  EXPECT_EQ(RunUninstallCommand(), 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, UninstallFolderMismatchText(game_));
+  EXPECT_FALSE(RemoveInstallation(L""));
+  EXPECT_TRUE(FileExists(game_ + L"\\data\\c.grf"));
+  EXPECT_EQ(test::ReadAll(root_ / L"decoy.txt"), std::string("keep"));
 }
 
 TEST_F(Uninstall, CommandRemovesAndReports) {
@@ -344,13 +356,15 @@ TEST_F(Uninstall, ShortNamesOfTheScreenshotFolderAreScreenshotsToo) {
   EXPECT_TRUE(FileExists(shot)) << relative;
 }
 
-TEST_F(Uninstall, LockedRecordedFileIsScheduledAndCounts) {
+TEST_F(Uninstall, LockedRecordedFileStaysAndCountsAsNotRemoved) {
   ASSERT_TRUE(WriteTestFile(game_ + L"\\norvane.exe", "x"));
   ASSERT_TRUE(test::WriteState(game_, {{"norvane.exe", 1}}));
   UniqueFile held(CreateFileW((game_ + L"\\norvane.exe").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held);
-  EXPECT_TRUE(RemoveInstallation(game_));
+  EXPECT_FALSE(RemoveInstallation(game_));  // no delete at the next restart
+  held.reset();
+  EXPECT_TRUE(FileExists(game_ + L"\\norvane.exe"));
   EXPECT_FALSE(FileExists(game_ + L"\\launcher_state.txt"));
 }
 

@@ -36,7 +36,14 @@ std::wstring NormalizeInstallFolder(std::wstring_view text) {
   if (!driveForm && !uncForm) return {};
   for (std::size_t i = 0; i < folder.size(); ++i) {
     if (IsForbidden(folder[i]) || (folder[i] == L':' && i != 1)) return {};
+    // Windows drops a trailing dot or blank from each name it creates, so
+    // "C:\Games.\Norvane" is not the folder it says; ".." would leave it.
+    const bool endsName = i + 1 == folder.size() || folder[i + 1] == L'\\';
+    if (endsName && i > 2 && (folder[i] == L'.' || folder[i] == L' ')) return {};
   }
+  // \\.\ and \\?\ open the device namespace (disks, pipes, GLOBALROOT),
+  // never a folder on a drive or a share.
+  if (uncForm && (folder[2] == L'.' || folder[2] == L'?')) return {};
   if (driveForm && folder.size() == 3) folder += kProductName;
   return folder;
 }

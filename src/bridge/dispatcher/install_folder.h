@@ -10,7 +10,8 @@ namespace nv {
 // The cleaned folder (quotes and blanks trimmed, '/' as '\', no trailing
 // '\', a drive root gets "Norvane"), or empty when it is no usable absolute
 // folder: not a drive or UNC path, a control character, one of <>"|?* or a
-// ':' anywhere but after the drive letter.
+// ':' anywhere but after the drive letter, a name ending in a dot or a
+// blank, or a device path (\\.\ or \\?\ and what lies behind them).
 std::wstring NormalizeInstallFolder(std::wstring_view text);
 
 // What the folder picker answers for a chosen folder: the folder itself when

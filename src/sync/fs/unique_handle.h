@@ -101,6 +101,14 @@ struct BstrTraits {
   static void Close(Value s) noexcept { ::SysFreeString(s); }
 };
 
+// Security descriptors, SIDs and their string forms from the security
+// conversion and query functions are LocalAlloc'd.
+struct LocalMemTraits {
+  using Value = void*;
+  static Value Invalid() noexcept { return nullptr; }
+  static void Close(Value p) noexcept { ::LocalFree(p); }
+};
+
 struct FindHandleTraits {
   using Value = HANDLE;
   static Value Invalid() noexcept { return INVALID_HANDLE_VALUE; }
@@ -115,6 +123,7 @@ using UniqueBCryptAlgorithm = UniqueHandle<BCryptAlgorithmTraits>;
 using UniqueBCryptHash = UniqueHandle<BCryptHashTraits>;
 using UniqueCoTaskMemString = UniqueHandle<CoTaskMemTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+using UniqueLocalMem = UniqueHandle<LocalMemTraits>;
 using UniqueBstr = UniqueHandle<BstrTraits>;
 
 // Owner of one COM interface pointer; Release on destruction.

@@ -20,7 +20,12 @@ TEST(NormalizeInstallFolder, RefusesWhatIsNoAbsoluteFolder) {
   for (const wchar_t* bad : {L"", L"  \"\" ", L"D:", L"Games\\Norvane", L"C:\\Games\\a:b", L"1:\\Games",
                              L"C:Games", L"\\Games", L"C:\\Games\\N?", L"C:\\Games\\N*", L"C:\\a<b",
                              L"C:\\a>b", L"C:\\a|b", L"C:\\a\"b", L"C:\\a\tb", L"C:\\a\x01" L"b",
-                             L"\\\\\\", L"\\\\\\share", L"\\\\ \\"}) {
+                             L"\\\\\\", L"\\\\\\share", L"\\\\ \\",
+                             // device paths, and names Windows would cut short
+                             L"\\\\.\\PhysicalDrive0", L"\\\\.\\pipe\\x", L"\\\\.\\GLOBALROOT\\Device\\x",
+                             L"\\\\?\\C:\\Games", L"//./C:/Games", L"C:\\Games.\\Norvane", L"C:\\Norvane.",
+                             L"C:\\Norvane...", L"C:\\Games \\Norvane", L"C:\\Games\\..\\Windows",
+                             L"C:\\.\\Norvane", L"\\\\srv.\\share"}) {
     EXPECT_EQ(NormalizeInstallFolder(bad), L"") << bad;
   }
 }

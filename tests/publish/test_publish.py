@@ -48,9 +48,11 @@ def run_publish(*args):
                           text=True)
 
 
-def launcher_reads(path):
-    """(valid, {path: (size, sha256, user)}) as the launcher parses the file."""
-    result = subprocess.run([MANIFEST_CHECK, path], capture_output=True)
+def launcher_reads(path, launcher_manifest=False):
+    """(valid, {path: (size, sha256, user)}) as the launcher parses the file:
+    a content manifest, or launcher/manifest.txt as the self-update reads it."""
+    result = subprocess.run([MANIFEST_CHECK, *(["--launcher"] if launcher_manifest else []), path],
+                            capture_output=True)
     lines = result.stdout.decode("utf-8").splitlines()
     entries = {}
     for line in lines[3:]:
@@ -127,7 +129,8 @@ class PublishTest(unittest.TestCase):
         with open(os.path.join(self.out, "hd", "manifest.txt"), encoding="utf-8") as handle:
             self.assertIn("\nversion|hd-7\n", handle.read())
 
-        valid, entries = launcher_reads(os.path.join(self.out, "launcher", "manifest.txt"))
+        valid, entries = launcher_reads(os.path.join(self.out, "launcher", "manifest.txt"),
+                                        launcher_manifest=True)
         self.assertTrue(valid)
         self.assertEqual(entries, {"Norvane-Launcher.exe": (10, sha(b"MZlauncher"), False)})
         with open(os.path.join(self.out, "launcher", "Norvane-Launcher.exe"), "rb") as handle:

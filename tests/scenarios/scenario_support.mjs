@@ -186,8 +186,15 @@ export function assertGameMatches(folder, { hd }) {
 
 // The values of a key as {name: text}, or null when the key does not exist.
 export async function readKey(key) {
-  const { code, stdout } = await run(wine, ['reg', 'query', key], { allowFailure: true });
-  if (code !== 0) return null;
+  let result;
+  // A Wine start that fails by itself (not reg's "not found") is tried once more.
+  for (let attempt = 0; attempt < 2; attempt += 1) {
+    result = await run(wine, ['reg', 'query', key], { allowFailure: true });
+    if (result.code === 0 || /Unable to find/.test(result.stderr)) break;
+  }
+  const { code, stdout, stderr } = result;
+  if (code !== 0 && /Unable to find/.test(stderr)) return null;
+  assert.equal(code, 0, `reg query ${key}: ${stderr.slice(-400)}`);
   const values = {};
   for (const line of stdout.split(/\r?\n/)) {
     const match = /^\s+(\S+)\s+(REG_\w+)\s+(.*)$/.exec(line);

@@ -63,6 +63,8 @@ void RunPrerequisiteSteps(std::vector<StepItem>* steps, std::size_t firstStepInd
       SetCurrentFile(name + " - " + text);
     });
     if (stopFlag.load()) {
+      // The paused screen shows no figures of an installer it is not fetching.
+      jobTransfer.Reset();
       SetStep(steps, index, RowState::kWait);
       return;
     }

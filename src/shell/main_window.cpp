@@ -26,6 +26,7 @@ constexpr DWORD kFirstRoundCornerBuild = 22000;
 
 bool systemCorners = false;
 bool installRuntimeAtExit = false;
+bool runtimeQuestionAsked = false;  // once per window
 
 GetDpiForWindowFn LookUpGetDpiForWindow() {
   static std::once_flag once;
@@ -57,7 +58,10 @@ void StartCaptionDrag(HWND window) {
 }
 
 void OfferRuntimeRepair(HWND window, WPARAM code) {
-  if (MainWindow() != window) return;
+  // A controller failure followed by the browser's exit posts twice; the
+  // second arrives while the first question's box runs its own loop.
+  if (MainWindow() != window || runtimeQuestionAsked) return;
+  runtimeQuestionAsked = true;
   const std::wstring text = WebViewFailedText(static_cast<std::uint32_t>(code));
   if (ShowMessageBox(window, text.c_str(), MB_YESNO | MB_ICONERROR) == IDYES) installRuntimeAtExit = true;
   CloseLauncher();
@@ -226,6 +230,7 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand) {
                                 instance, nullptr);
   if (!window) return false;
   SetMainWindow(window);
+  runtimeQuestionAsked = false;
   PlaceMainWindow(window);
   ApplyCorners(window);
   ShowWindow(window, IsMinimizedShowCommand(showCommand) ? showCommand : SW_SHOW);

@@ -115,7 +115,10 @@ bool TakeInstanceMutex() {
     mutexHeld = true;
     return true;
   }
-  if (HWND other = FindWindowW(kMainWindowClass, nullptr)) {
+  // The first launcher may still be setting up the WebView2 Runtime.
+  HWND other = FindWindowW(kMainWindowClass, nullptr);
+  if (!other) other = FindWindowW(kSetupWindowClass, nullptr);
+  if (other) {
     ShowWindow(other, SW_RESTORE);
     SetForegroundWindow(other);
   }

@@ -30,6 +30,10 @@ ComPtr<ICoreWebView2Environment> environment;
 ComPtr<ICoreWebView2Controller> controller;
 ComPtr<ICoreWebView2> webView;
 std::deque<std::wstring> pendingCommands;
+// Whether a kWmPageCommands post is on its way. A post that failed (a full
+// message queue) is tried again with the next command rather than leaving
+// every later command waiting for a message that never comes.
+bool commandsPosted = false;
 
 void ReportFailure(HRESULT result) {
   if (HWND window = MainWindow()) PostMessageW(window, kWmWebViewFailed, static_cast<WPARAM>(result), 0);
@@ -102,7 +106,7 @@ HRESULT OnWebMessage(ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* a
   HWND window = MainWindow();
   if (!window) return S_OK;
   pendingCommands.push_back(std::move(text));
-  if (pendingCommands.size() == 1) PostMessageW(window, kWmPageCommands, 0, 0);
+  if (!commandsPosted) commandsPosted = PostMessageW(window, kWmPageCommands, 0, 0) != FALSE;
   return S_OK;
 }
 
@@ -294,6 +298,7 @@ void FocusWebView() {
 void CloseWebView() {
   SetPageSink(nullptr);
   pendingCommands.clear();
+  commandsPosted = false;
   if (controller) controller->Close();
   webView.reset();
   controller.reset();
@@ -301,6 +306,7 @@ void CloseWebView() {
 }
 
 void DispatchPendingPageCommands() {
+  commandsPosted = false;
   // A command may destroy the window (close), which clears the queue.
   while (!pendingCommands.empty()) {
     const std::wstring text = std::move(pendingCommands.front());

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -45,6 +46,11 @@ std::string Env(const char* name) {
 
 std::string mirror;  // what the mirror list loads
 std::vector<std::string> OneMirror() { return {mirror}; }
+// The player cancels as the job asks for the mirrors.
+std::vector<std::string> CancelThenOneMirror() {
+  RequestStop(kStopCancel);
+  return {mirror};
+}
 
 std::wstring Work() { return FromUtf8(Env("NV_E2E_WORK")); }
 std::wstring Game() { return Work() + L"\\game"; }
@@ -66,6 +72,15 @@ void ClearSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kLauncherSettingsKey); 
 bool Has(const std::string& json, const std::string& part) { return json.find(part) != std::string::npos; }
 
 bool DownloadInstallerFails(std::string_view, const std::wstring&, TransferProgress&, const std::atomic<bool>*) {
+  return false;
+}
+
+// The player pauses while a runtime's installer is half fetched.
+bool InstallerDownloadPausedHalfway(std::string_view, const std::wstring&, TransferProgress& transfer,
+                                    const std::atomic<bool>*) {
+  transfer.bytes_total = 65536;
+  transfer.bytes_done = 32768;
+  RequestStop(kStopPause);
   return false;
 }
 
@@ -234,6 +249,15 @@ TEST_F(JobsE2e, NotInstalledShowsTheInstallScreenWithSizes) {
   Run(kJobUpdateCheck);
   EXPECT_EQ(Screens(), std::vector<std::string>{"install"});
   EXPECT_EQ(Texts("error"), std::vector<std::string>{kServerUnreachableText});
+
+  // A stop that cut the same fetch short is no failure to reach the server.
+  page.clear();
+  SyncSeamsForTests().loadMirrorList = &CancelThenOneMirror;
+  ClearMirrorsForTests();
+  Run(kJobUpdateCheck);
+  SyncSeamsForTests().loadMirrorList = &OneMirror;
+  EXPECT_EQ(Screens(), std::vector<std::string>{"install"});
+  EXPECT_TRUE(Of("error").empty());
 }
 
 TEST_F(JobsE2e, RepairAndHdSwitchOnAMachineWithoutTheGame) {
@@ -309,6 +333,15 @@ TEST_F(JobsE2e, FailingPrerequisiteKeepsTheInstallGoing) {
   // cannot be fetched.
   const std::vector<PrerequisiteStatus> prerequisites = ListPrerequisites();
   JobArgument argument{Game(), false, false};
+  // A pause inside the installer's download: the paused screen carries no
+  // figures of a download that is not running.
+  SetInstallerDownloadForTesting(&InstallerDownloadPausedHalfway);
+  Run(kJobInstall, argument);
+  SetInstallerDownloadForTesting(&DownloadInstallerFails);
+  EXPECT_EQ(Screens().back(), "installing+paused");
+  EXPECT_EQ(jobTransfer.bytes_done.load() + jobTransfer.bytes_total.load(), 0);
+  page.clear();
+
   Run(kJobInstall, argument);
 
   const auto steps = Of("steps");
@@ -594,6 +627,26 @@ TEST_F(JobsE2e, HdOffRemovesTheArchivesTheirStateAndTheirDataListEntries) {
   EXPECT_EQ(Texts("error"), std::vector<std::string>{kHdNotRemovedText});
   EXPECT_FALSE(Exists(InGame(L"custom_hd2.grf.part")));
   EXPECT_FALSE(Has(test::ReadAll(InGame(L"DATA.INI")).value_or(""), "custom_hd"));
+
+  // A state file that cannot be read for a moment is not saved over as empty:
+  // held exclusively until a save begins (its ".tmp" appears) or the job ends.
+  const std::optional<std::string> stateText = test::ReadAll(InGame(L"launcher_state.txt"));
+  ASSERT_TRUE(stateText && !stateText->empty());
+  {
+    UniqueFile locked(CreateFileW(InGame(L"launcher_state.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(locked);
+    std::atomic<bool> ended{false};
+    std::thread release([&] {
+      while (!ended && !Exists(InGame(L"launcher_state.txt.tmp"))) Sleep(1);
+      locked.reset();
+    });
+    page.clear();
+    Run(kJobHdOff);
+    ended = true;
+    release.join();
+  }
+  EXPECT_EQ(test::ReadAll(InGame(L"launcher_state.txt")), stateText);
 }
 
 }  // namespace

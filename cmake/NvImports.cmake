@@ -44,6 +44,8 @@ function(nv_make_delay_import_libraries)
     file(WRITE ${out_dir}/${dll}.def "${def}")
     execute_process(COMMAND ${NV_DLLTOOL} -k --def ${out_dir}/${dll}.def --dllname ${dll}.dll
                             --output-delaylib ${out_dir}/lib${dll}_delay.a
+                    # dlltool's temporary objects land in its working folder.
+                    WORKING_DIRECTORY ${out_dir}
                     COMMAND_ERROR_IS_FATAL ANY)
     add_library(nv_delay_${dll} STATIC IMPORTED GLOBAL)
     set_target_properties(nv_delay_${dll} PROPERTIES IMPORTED_LOCATION ${out_dir}/lib${dll}_delay.a)

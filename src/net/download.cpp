@@ -25,11 +25,6 @@ namespace {
 
 std::atomic<std::uint32_t> transferTimeoutForTesting{0};
 
-std::uint32_t TransferTimeoutMs() {
-  const std::uint32_t ms = transferTimeoutForTesting.load();
-  return ms ? ms : kTransferTimeoutMs;
-}
-
 std::wstring Decimal(std::int64_t value) { return std::to_wstring(value); }
 
 // Per thread, so the speed carries over from one file to the next.
@@ -200,6 +195,11 @@ class PartialFacts {
 }  // namespace
 
 void SetTransferTimeoutForTesting(std::uint32_t ms) { transferTimeoutForTesting.store(ms); }
+
+std::uint32_t TransferTimeoutMs() {
+  const std::uint32_t ms = transferTimeoutForTesting.load();
+  return ms ? ms : kTransferTimeoutMs;
+}
 
 std::string PartialFileHash::Take() {
   const bool usable = trusted && size >= 0 && stream.size() == static_cast<std::uint64_t>(size);

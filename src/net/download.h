@@ -30,6 +30,8 @@ inline constexpr std::uint32_t kTransferBufferBytes = 262144;
 // a byte, and the next attempt (or mirror) resumes where the file stopped.
 // Long enough for a slow link or a busy server to deliver its next block.
 inline constexpr std::uint32_t kTransferTimeoutMs = 20000;
+// The stall time-out in effect: kTransferTimeoutMs unless a test set another.
+std::uint32_t TransferTimeoutMs();
 inline constexpr std::size_t kMaxValidatorBytes = 1024;
 
 // Opens (creating when missing) for writing, others may read. A file held by

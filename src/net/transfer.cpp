@@ -151,6 +151,25 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
   return true;
 }
 
+bool PlaceFetchedFile(const std::wstring& target, std::string_view bytes, TransferProgress& progress,
+                      const std::atomic<bool>* stopFlag) {
+  const std::wstring partial = target + L".part";
+  {
+    UniqueFile file;
+    if (!OpenForWriteRetrying(partial, file) || !TruncateFile(file.get())) return false;
+    DWORD written = 0;
+    if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                           written != bytes.size())) {
+      NetLog(L"write failed " + partial + L" err=" + std::to_wstring(GetLastError()));
+      return false;
+    }
+  }
+  if (!ReplaceFile(partial, target, stopFlag)) return false;
+  progress.bytes_total.store(static_cast<std::int64_t>(bytes.size()));
+  progress.bytes_done.store(static_cast<std::int64_t>(bytes.size()));
+  return true;
+}
+
 bool DownloadUrlToFile(std::string_view url, const std::wstring& target, TransferProgress& progress,
                        const std::atomic<bool>* stopFlag) {
   try {

@@ -61,6 +61,12 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
                            std::string_view expectedSha256, TransferProgress& progress,
                            const std::atomic<bool>* stopFlag);
 
+// Places bytes fetched ahead and already verified the way a download is
+// placed: written to target's partial file, then moved over target. True
+// when target now holds them; progress then shows the file done.
+bool PlaceFetchedFile(const std::wstring& target, std::string_view bytes, TransferProgress& progress,
+                      const std::atomic<bool>* stopFlag);
+
 // One URL of unknown size without a hash (the runtime installers), resumed
 // with Range and If-Range.
 bool DownloadUrlToFile(std::string_view url, const std::wstring& target, TransferProgress& progress,

@@ -187,14 +187,16 @@ export function assertGameMatches(folder, { hd }) {
 // The values of a key as {name: text}, or null when the key does not exist.
 export async function readKey(key) {
   let result;
-  // A Wine start that fails by itself (not reg's "not found") is tried once more.
+  // reg says "not found" on its standard output; a Wine start that failed by
+  // itself is tried once more.
+  const missing = ({ stdout, stderr }) => /Unable to find/.test(stdout + stderr);
   for (let attempt = 0; attempt < 2; attempt += 1) {
     result = await run(wine, ['reg', 'query', key], { allowFailure: true });
-    if (result.code === 0 || /Unable to find/.test(result.stderr)) break;
+    if (result.code === 0 || missing(result)) break;
   }
   const { code, stdout, stderr } = result;
-  if (code !== 0 && /Unable to find/.test(stderr)) return null;
-  assert.equal(code, 0, `reg query ${key}: ${stderr.slice(-400)}`);
+  if (code !== 0 && missing(result)) return null;
+  assert.equal(code, 0, `reg query ${key}: ${(stdout + stderr).slice(-400)}`);
   const values = {};
   for (const line of stdout.split(/\r?\n/)) {
     const match = /^\s+(\S+)\s+(REG_\w+)\s+(.*)$/.exec(line);

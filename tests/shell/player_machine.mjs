@@ -99,6 +99,8 @@ export class PublishedContent {
       put(v, 'data/data.grf', 20 * 1024 * 1024, `data-${v}`);
       put(v, 'data/art.grf', 6 * 1024 * 1024, 'art');
       for (let i = 1; i <= 10; i++) put(v, `data/map${i}.rsw`, i * 7000, `map${i}-${i === 3 ? v : ''}`);
+      // Small files: a kill lands while some are fetched ahead into memory.
+      for (let i = 1; i <= 40; i++) put(v, `data/tiles/t${i}.bin`, 1500 + i * 400, `tile${i}-${i % 5 ? '' : v}`);
     }
     put('v2', 'data/new.dat', 300000, 'new');
     const hd = path.join(this.work, 'hd');

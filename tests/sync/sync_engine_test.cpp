@@ -429,5 +429,77 @@ TEST_F(SyncEngineTest, LongGamePathsReachTheTransfersWithTheirPrefix) {
   EXPECT_GE(longOnes, 3u) << "the partial file, its move and the target";
 }
 
+// The pause button, pressed as the transfers first name that path.
+std::wstring pauseAt;
+void PauseWhenSeen(const std::wstring& path) {
+  if (!pauseAt.empty() && path.find(pauseAt) != std::wstring::npos) stopFlag = true;
+}
+
+TEST_F(SyncEngineTest, SmallFilesFetchedAheadArePlacedInOrderWithTheirRowsAndCounters) {
+  // Twelve small files through the real transfers from the fault server (the
+  // same synthetic body each); the manifest hash of the seventh is wrong.
+  ClearMirrorsForTests();
+  const std::string id = test::UniqueId("ahead");
+  w.mirrors = {test::FaultUrl("id=" + id + ",size=3000", "base")};
+  EnsureMirrors();
+  SyncSeamsForTests().downloadManifestEntry = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(progressMutex);
+    progressRecord.sendFileList = true;
+  }
+  const std::string content = test::Pattern(0, 3000);
+  std::vector<DownloadItem> items;
+  for (int i = 0; i < 12; ++i)
+    items.push_back({"client/", "f" + std::to_string(i) + ".bin", content.size(), Sha(i == 6 ? "other" : content)});
+  const auto name = [](int i) { return L"f" + std::to_wstring(i) + L".bin"; };
+  const auto Exists = [](const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
+
+  // Paused as the fifth file is placed: what came ahead of it is dropped.
+  seenPaths.clear();
+  pauseAt = name(4);
+  net_seams::filePathSeen = &PauseWhenSeen;
+  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncStopped);
+  EXPECT_EQ(RowStates(), (std::vector<std::string>{"done", "done", "done", "done", "wait", "wait", "wait", "wait",
+                                                   "wait", "wait", "wait", "wait"}));
+  EXPECT_EQ(filesDone.load(), 4);
+  for (int i = 5; i < 12; ++i) {
+    EXPECT_FALSE(Exists(JoinPath(temp.path(), name(i)))) << i;
+    EXPECT_FALSE(Exists(JoinPath(temp.path(), name(i) + L".part"))) << i;
+  }
+
+  // The next sync places every file in list order, fails the seventh after
+  // its usual road's two downloads, and counts as before.
+  const std::string wrong = Sha("other");
+  const auto wrongRequests = [&] {
+    std::size_t count = 0;
+    for (const test::LoggedRequest& request : test::RequestsFor(id))
+      count += request.path.find(wrong) != std::string::npos ? 1 : 0;
+    return count;
+  };
+  const std::size_t wrongBefore = wrongRequests();
+  stopFlag = false;
+  net_seams::filePathSeen = &RecordPath;
+  EXPECT_EQ(DownloadFileSet(temp.path(), items, false, error, &stopFlag), kSyncFailed);
+  net_seams::filePathSeen = nullptr;
+  EXPECT_EQ(error, kDownloadFailedText);
+  EXPECT_EQ(RowStates(), (std::vector<std::string>{"done", "done", "done", "done", "done", "done", "fail", "done",
+                                                   "done", "done", "done", "done"}));
+  EXPECT_EQ(filesDone.load(), 11);
+  // The seventh went ahead once, then took the usual road's two downloads.
+  EXPECT_EQ(wrongRequests() - wrongBefore, 3u);
+  int last = -1;
+  for (const std::wstring& path : seenPaths) {
+    int at = -1;
+    for (int i = 0; i < 12; ++i)
+      if (path.ends_with(L"\\" + name(i)) || path.ends_with(L"\\" + name(i) + L".part")) at = i;
+    EXPECT_GE(at, last) << ToUtf8(path);
+    last = std::max(last, at);
+  }
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(test::ReadAll(JoinPath(temp.path(), name(i))), i == 6 ? std::nullopt : std::optional(content)) << i;
+    EXPECT_FALSE(Exists(JoinPath(temp.path(), name(i) + L".part"))) << i;
+  }
+}
+
 }  // namespace
 }  // namespace nv

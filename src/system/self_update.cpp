@@ -182,7 +182,7 @@ bool SelfUpdate(const std::vector<std::string>& mirrors, const std::atomic<bool>
   // A signed launcher starts only a build of its own signer. The file stays
   // open without write or delete sharing from the check to the start, so the
   // file checked is the file started.
-  const UniqueFile held(CreateFileW(LongPath(fresh).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  UniqueFile held(CreateFileW(LongPath(fresh).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!held || !SignedBySameSigner(self, fresh, held.get())) {
     DeleteQuietly(fresh);
@@ -193,6 +193,7 @@ bool SelfUpdate(const std::vector<std::string>& mirrors, const std::atomic<bool>
   // once this process has ended (CompleteSelfUpdateHandOver): nothing is
   // moved while this one runs, so no moment leaves the name empty.
   if (StartWithOwnCommandLine(fresh)) return true;
+  held.reset();  // it shares no delete
   DeleteQuietly(fresh);
   return false;
 }

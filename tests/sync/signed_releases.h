@@ -1,8 +1,6 @@
-// The releases tools/publish signed with the per-build test key
-// (make_signed_releases.sh), as files beside the test executable.
+// The releases tools/publish signed with the per-build test keys
+// (make_signed_releases.sh), beside the test executable.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 
@@ -11,21 +9,17 @@
 namespace nv::test {
 
 inline std::string SignedRelease(const std::string& relative) {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, n);
-  path = path.substr(0, path.rfind(L'\\')) + L"\\releases\\";
-  for (char c : relative) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  const std::optional<std::string> text = ReadAll(path);
-  EXPECT_TRUE(text) << relative << " missing (make_signed_releases.sh)";
+  std::wstring path = L"releases";
+  for (char c : "/" + relative) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  const std::optional<std::string> text = ReadAll(BesideTestExe(path));
+  EXPECT_TRUE(text) << relative << " missing";
   return text.value_or("");
 }
 
-// The public key of "release" or "other", trimmed.
+// "release" or "other": the public half as the build setting takes it.
 inline std::string ReleaseKeyHex(const std::string& name) {
-  std::string text = SignedRelease(name + ".key");
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
+  const std::string text = SignedRelease(name + ".key");
+  return text.substr(0, text.find('\n'));
 }
 
 }  // namespace nv::test

@@ -296,9 +296,6 @@ TEST_F(SyncEngineTest, SignedReleasesRefuseForgeriesAndRollbacks) {
   EXPECT_TRUE(w.requests.empty());
   EXPECT_EQ(LoadFileState(fresh.path()).version, "2");
   EXPECT_EQ(test::ReadAll(JoinGamePath(fresh.path(), "a.txt")), "two");
-  // A fresh install has nothing to roll back from.
-  test::TempFolder other;
-  EXPECT_EQ(syncInto(other), kSyncDone) << error;
 }
 
 TEST_F(SyncEngineTest, MirrorListFallsBackToTheBuiltInUrl) {

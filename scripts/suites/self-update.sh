@@ -3,7 +3,8 @@
 # (self_update_probe) finds a second build offered in launcher/manifest.txt
 # on the test nginx, downloads it as ".new" and starts it with the same
 # command line; the new build takes the name once the first has ended. Then a
-# failed start, a stop raised before the start, and --no-self-update.
+# failed start, a stop raised before the start, --no-self-update and signed
+# launcher manifests.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
@@ -77,6 +78,37 @@ out=$(probe mode-none --no-self-update)
 check "--no-self-update keeps the build" expect "$(head -1 <<<"$out")" "result=0"
 check "--no-self-update still removes stale .old and .new" test ! -e "$exe.old" -a ! -e "$exe.new"
 check "--no-self-update fetched nothing" cmp -s "$exe" "$first"
+
+# Signed releases: the probe pins the per-build test release key, and the
+# launcher manifest is signed with it, with another key, for an older
+# version, or not at all.
+keys="$root/build/windows-x64/test-release-key"
+offer() {  # offer <version> [<key>]: prints the key's public half
+  python3 tools/publish/publish.py --quiet --out "$www" --version "$1" --client "$work/client" \
+    --launcher "$next" ${2:+--key "$keys/$2.pem"} | sed -n 's/^signed with release key //p'
+}
+untouched() { test ! -e "$exe.new" -a ! -e "$exe.new.part" -a ! -e "$exe.started" && cmp -s "$exe" "$first"; }
+release=$(offer 1 release)
+fresh
+out=$(probe keyed "$release")
+check "a launcher manifest signed with the pinned key updates" expect "$(head -1 <<<"$out")" "result=1"
+check "to the offered build" wait_started
+offer 1 other >/dev/null
+fresh
+out=$(probe keyed "$release")
+check "a launcher manifest signed with another key means no update" expect "$(head -1 <<<"$out")" "result=0"
+# Any request for the executable would leave a ".new.part" or a ".new".
+check "build A keeps running and nothing was fetched for B" untouched
+offer 0.9 release >/dev/null
+fresh
+out=$(probe keyed "$release")
+check "an older launcher, correctly signed, is refused" expect "$(head -1 <<<"$out")" "result=0"
+check "and nothing was fetched for it" untouched
+offer 1 >/dev/null
+fresh
+out=$(probe keyed "$release")
+check "an unsigned launcher manifest is refused when a key is pinned" expect "$(head -1 <<<"$out")" "result=0"
+check "and nothing was fetched for it" untouched
 
 # A hostile launcher manifest: 16 MiB of binary noise around near-matches.
 python3 - "$www/launcher/manifest.txt" <<'PY'

@@ -65,6 +65,12 @@ inline constexpr char kHdDownloadFailedText[] =
 
 inline constexpr char kServerUnreachableText[] =
     "Can't reach the update server. Check your internet connection and try again.";
+// The server answered, but no mirror had a manifest signed with the studio's
+// release key (or only an older release than the one installed): told apart
+// from an unreachable server so that a studio knows to look at its mirrors.
+inline constexpr char kUnsignedReleaseText[] =
+    "The update server offered files that are not signed by Norvane, so nothing was "
+    "downloaded. Try again later; if this keeps happening, contact support.";
 inline constexpr char kFilesInUseText[] = "Some files are in use. Close the game, then try again.";
 inline constexpr char kDownloadFailedText[] =
     "Some files could not be downloaded. Check your internet connection (and that your "

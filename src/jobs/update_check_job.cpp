@@ -76,7 +76,8 @@ void PrepareInstallScreen(const std::wstring& folder, bool hd) {
 
   ContentManifest client;
   ContentManifest hdSet;
-  const bool clientOk = FetchManifest("client/manifest.txt", client, &stopFlag);
+  const ManifestFetch clientFetch = FetchReleaseManifest("client/manifest.txt", client, &stopFlag, {});
+  const bool clientOk = clientFetch == ManifestFetch::kValid;
   const bool hdOk = FetchManifest("hd/manifest.txt", hdSet, &stopFlag);
   if (clientOk) {
     status.clientBytes = ClampToInt64(client.total);
@@ -88,7 +89,7 @@ void PrepareInstallScreen(const std::wstring& folder, bool hd) {
   ReportPrerequisites(ListPrerequisites());
   ReportState(Screen::kInstall, false, false);
   // A pause, a cancel or a close cut the fetch short: no failure to tell.
-  if (!clientOk && !stopFlag.load()) ReportError(kServerUnreachableText);
+  if (!clientOk && !stopFlag.load()) ReportError(ManifestFetchErrorText(clientFetch));
 }
 
 }  // namespace nv

@@ -20,6 +20,7 @@
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/stop_flag.h"
 #include "sync/manifest.h"
+#include "sync/release_signature.h"
 #include "sync/scan.h"
 #include "system/game_client/game_process.h"
 
@@ -68,19 +69,45 @@ void EnsureMirrors() {
   mirrorList = seams.loadMirrorList ? MirrorsOrBuiltin(seams.loadMirrorList()) : LoadMirrorList();
 }
 
-bool FetchManifest(std::string_view relativePath, ContentManifest& manifest,
-                   const std::atomic<bool>* stopFlag) {
+ManifestFetch FetchReleaseManifest(std::string_view relativePath, ContentManifest& manifest,
+                                   const std::atomic<bool>* stopFlag, std::string_view installedVersion) {
   manifest = {};
-  if (mirrorList.empty()) return false;
+  const ReleaseKeys& keys = PinnedReleaseKeys();
+  bool untrusted = false;
   for (const std::string& mirror : mirrorList) {
-    if (Stopped(stopFlag)) return false;
+    if (Stopped(stopFlag)) return ManifestFetch::kUnreachable;
     const std::string url = mirror + "/" + std::string(relativePath);
     std::string text;
     if (!Fetch(url, text)) continue;
+    // A mirror is only transport when the build pins keys: what it serves
+    // counts when the studio signed it, and a signed manifest older than the
+    // installed content is an earlier release replayed. Either failure is
+    // that mirror's fault, so the next one may still have the real one.
+    std::string signature;
+    if (keys.required && (!Fetch(url + ".sig", signature) || !VerifyReleaseSignature(text, signature, keys.keys))) {
+      untrusted = true;
+      continue;
+    }
     manifest = ParseManifest(text);
-    if (manifest.valid) return true;
+    if (!manifest.valid) continue;
+    if (keys.required && IsRollback(manifest.version, installedVersion)) {
+      manifest = {};
+      untrusted = true;
+      continue;
+    }
+    return ManifestFetch::kValid;
   }
-  return false;
+  manifest = {};
+  return untrusted ? ManifestFetch::kUntrusted : ManifestFetch::kUnreachable;
+}
+
+const char* ManifestFetchErrorText(ManifestFetch result) {
+  return result == ManifestFetch::kUntrusted ? kUnsignedReleaseText : kServerUnreachableText;
+}
+
+bool FetchManifest(std::string_view relativePath, ContentManifest& manifest,
+                   const std::atomic<bool>* stopFlag) {
+  return FetchReleaseManifest(relativePath, manifest, stopFlag, {}) == ManifestFetch::kValid;
 }
 
 namespace {
@@ -212,15 +239,25 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
   EnsureMirrors();
   SetPhase(Phase::kCheck);
 
+  // The file state holds the installed client's version: a signed client
+  // manifest older than it is refused. The HD pack's installed version is
+  // not kept, so its manifest is held to its signature only.
+  FileState state = LoadFileState(folder);
   ContentManifest client;
   ContentManifest hd;
-  if (request.client && !FetchManifest("client/manifest.txt", client, stopFlag)) {
-    errorText = kServerUnreachableText;
-    return Stopped(stopFlag) ? kSyncStopped : kSyncFailed;
+  if (request.client) {
+    const ManifestFetch fetched = FetchReleaseManifest("client/manifest.txt", client, stopFlag, state.version);
+    if (fetched != ManifestFetch::kValid) {
+      errorText = ManifestFetchErrorText(fetched);
+      return Stopped(stopFlag) ? kSyncStopped : kSyncFailed;
+    }
   }
-  if (request.hd && !FetchManifest("hd/manifest.txt", hd, stopFlag)) {
-    errorText = kServerUnreachableText;
-    return Stopped(stopFlag) ? kSyncStopped : kSyncFailed;
+  if (request.hd) {
+    const ManifestFetch fetched = FetchReleaseManifest("hd/manifest.txt", hd, stopFlag, {});
+    if (fetched != ManifestFetch::kValid) {
+      errorText = ManifestFetchErrorText(fetched);
+      return Stopped(stopFlag) ? kSyncStopped : kSyncFailed;
+    }
   }
   if (request.client) {
     status.clientBytes = ClampToInt64(client.total);
@@ -228,7 +265,6 @@ SyncResult SyncContentSets(std::wstring_view folder, const SyncRequest& request,
   }
   if (request.hd) status.hdBytes = ClampToInt64(hd.total);
 
-  FileState state = LoadFileState(folder);
   setBytesTotal = ClampToInt64((request.client ? client.total : 0) + (request.hd ? hd.total : 0));
   checkedBytesClient = 0;
   checkedBytesHd = 0;

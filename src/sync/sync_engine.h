@@ -56,9 +56,22 @@ const std::vector<std::string>& Mirrors();
 // the only entry when nothing else can be had.
 void EnsureMirrors();
 
+enum class ManifestFetch {
+  kValid,
+  kUnreachable,  // no mirror answered with a manifest, or stopFlag rose
+  kUntrusted,    // a mirror answered, but with no signed, current manifest
+};
+
 // The first valid manifest at relativePath below the mirrors, in list order.
-// False when none could be had or stopFlag rose; manifest then holds the
-// last invalid parse and must not be used.
+// When the build pins release keys, a manifest counts only with a valid
+// signature and a version not older than installedVersion (empty: nothing
+// installed). Otherwise manifest must not be used.
+ManifestFetch FetchReleaseManifest(std::string_view relativePath, ContentManifest& manifest,
+                                   const std::atomic<bool>* stopFlag, std::string_view installedVersion);
+// What the player reads when FetchReleaseManifest found no usable manifest.
+const char* ManifestFetchErrorText(ManifestFetch result);
+
+// FetchReleaseManifest with nothing installed yet: true when it is valid.
 bool FetchManifest(std::string_view relativePath, ContentManifest& manifest,
                    const std::atomic<bool>* stopFlag);
 

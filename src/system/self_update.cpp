@@ -7,12 +7,16 @@
 
 #include "bridge/nv_api.h"
 #include "net/http_client.h"
+#include "nv_config.h"
 #include "net/transfer.h"
 #include "sync/fs/ascii_text.h"
+#include "sync/fs/authenticode.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/process_start.h"
 #include "sync/fs/sha256.h"
 #include "sync/fs/unique_handle.h"
+#include "sync/manifest.h"
+#include "sync/release_signature.h"
 #include "system/launcher_manifest.h"
 #include "system/shell_files.h"
 
@@ -34,12 +38,25 @@ bool StartWithOwnCommandLine(const std::wstring& exePath) {
   return static_cast<bool>(StartProcess(exePath, GetCommandLineW()));
 }
 
+// With pinned release keys, a launcher manifest counts only when the studio
+// signed it and it offers no older launcher than this one: otherwise a
+// mirror could hand every player an elevated program, or an old build with
+// a known flaw.
+bool IsTrustedLauncherManifest(const std::string& url, const std::string& text) {
+  const ReleaseKeys& keys = PinnedReleaseKeys();
+  if (!keys.required) return true;
+  std::string signature;
+  return FetchText(url + ".sig", signature) && VerifyReleaseSignature(text, signature, keys.keys) &&
+         !IsRollback(ParseManifest(text).version, config::kLauncherVersion);
+}
+
 // The first mirror whose launcher manifest names a usable launcher entry.
 bool FindOfferedLauncher(const std::vector<std::string>& mirrors, LauncherEntry& entry,
                          std::string& answeringBase) {
   for (const std::string& base : mirrors) {
+    const std::string url = base + "/launcher/manifest.txt";
     std::string text;
-    if (FetchText(base + "/launcher/manifest.txt", text) && FindLauncherEntry(text, entry)) {
+    if (FetchText(url, text) && IsTrustedLauncherManifest(url, text) && FindLauncherEntry(text, entry)) {
       answeringBase = base;
       return true;
     }
@@ -59,6 +76,17 @@ std::vector<std::string> DownloadOrder(const std::vector<std::string>& mirrors,
 }  // namespace
 
 SelfUpdateSeams& SelfUpdateSeamsForTests() { return seams; }
+
+bool SignedBySameSigner(const std::wstring& running, const std::wstring& offered, HANDLE offeredFile) {
+  const std::optional<AuthenticodeSigner> own = VerifiedSigner(running);
+  if (!own) return true;  // a development build, signed by nobody
+  // The signing key, not the certificate's thumbprint: a code-signing
+  // certificate is renewed every year or two (new thumbprint, often the same
+  // key), and players who skipped a release must still update across it. A
+  // name alone would take any certificate a CA issued under that name.
+  const std::optional<AuthenticodeSigner> offer = VerifiedSigner(offered, offeredFile);
+  return offer && offer->publicKey == own->publicKey;
+}
 
 void RemoveSelfUpdateLeftovers() {
   const std::wstring self = OwnExePath();
@@ -151,10 +179,21 @@ bool SelfUpdate(const std::vector<std::string>& mirrors, const std::atomic<bool>
   // Closed meanwhile: no new window comes back; the next start uses ".new".
   if (Stopped(stop)) return false;
 
+  // A signed launcher starts only a build of its own signer. The file stays
+  // open without write or delete sharing from the check to the start, so the
+  // file checked is the file started.
+  UniqueFile held(CreateFileW(LongPath(fresh).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!held || !SignedBySameSigner(self, fresh, held.get())) {
+    DeleteQuietly(fresh);
+    return false;
+  }
+
   // The new build starts under ".new" and takes the launcher's name itself
   // once this process has ended (CompleteSelfUpdateHandOver): nothing is
   // moved while this one runs, so no moment leaves the name empty.
   if (StartWithOwnCommandLine(fresh)) return true;
+  held.reset();  // it shares no delete
   DeleteQuietly(fresh);
   return false;
 }

@@ -4,6 +4,8 @@
 // Silent: nothing reaches the page.
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 #include <string>
 #include <string_view>
@@ -21,6 +23,14 @@ void RemoveSelfUpdateLeftovers();
 // when this process now runs under the launcher's name; false when it was
 // not started that way or the name stayed held (it then runs as ".new").
 bool CompleteSelfUpdateHandOver();
+
+// Whether the launcher at running may hand over to the executable at
+// offered: yes when running carries no valid Authenticode signature (a
+// development build); otherwise only when offered carries a valid one by
+// the same signing key. With offeredFile (an open handle of offered), that
+// very file is checked.
+bool SignedBySameSigner(const std::wstring& running, const std::wstring& offered,
+                        HANDLE offeredFile = INVALID_HANDLE_VALUE);
 
 // True when a new build was downloaded, verified and started as ".new": the
 // caller then closes this launcher. False to carry on with this process (no

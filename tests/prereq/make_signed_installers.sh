@@ -2,6 +2,7 @@
 # Makes a throw-away code-signing CA for one build and signs copies of the
 # stand-in installer with it:
 #   signed_microsoft.exe  signer "Microsoft Corporation"
+#   signed_microsoft_next.exe  the same signer, another description: other bytes
 #   signed_lookalike.exe  signer "Microsoft Corporation (Norvane test)": a name that only contains it
 #   signed_other.exe      signer "Norvane Test Publisher"
 #   unsigned.exe          no signature
@@ -60,11 +61,12 @@ leaf lookalike "Microsoft Corporation (Norvane test)" ca
 leaf other "Norvane Test Publisher" ca
 leaf untrusted "Microsoft Corporation" rogue
 
-sign() {  # signer, output
-  osslsigncode sign -certs "$1.chain.pem" -key "$1.key" -h sha256 -n "Norvane test installer" \
+sign() {  # signer, output[, description]
+  osslsigncode sign -certs "$1.chain.pem" -key "$1.key" -h sha256 -n "${3:-Norvane test installer}" \
     -in "$in" -out "$2" >/dev/null
 }
 sign microsoft "$out/signed_microsoft.exe"
+sign microsoft "$out/signed_microsoft_next.exe" "Norvane test installer, next"
 sign other "$out/signed_other.exe"
 sign lookalike "$out/signed_lookalike.exe"
 sign untrusted "$out/signed_untrusted.exe"

@@ -19,14 +19,7 @@
 namespace nv {
 namespace {
 
-std::wstring SignedFolder() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, n);
-  return path.substr(0, path.rfind(L'\\')) + L"\\signed";
-}
-
-std::wstring Signed(const wchar_t* name) { return SignedFolder() + L"\\" + name; }
+std::wstring Signed(const wchar_t* name) { return test::BesideTestExe(std::wstring(L"signed\\") + name); }
 
 const Prerequisite& Vc() { return *FindPrerequisite("vcredist"); }
 const Prerequisite& Dx() { return *FindPrerequisite("directx"); }

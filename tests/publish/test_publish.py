@@ -72,6 +72,28 @@ def snapshot(folder):
     return found
 
 
+def openssl_verifies(public_hex, data, signature_path):
+    """openssl's own verdict on a .sig (r and s in hex) made for the key
+    whose point is public_hex."""
+    with open(signature_path) as handle:
+        raw = bytes.fromhex(handle.read().strip())
+
+    def integer(value):
+        value = value.lstrip(b"\0") or b"\0"
+        value = b"\0" + value if value[0] & 0x80 else value
+        return b"\x02" + bytes([len(value)]) + value
+    body = integer(raw[:32]) + integer(raw[32:])
+    with tempfile.TemporaryDirectory() as temp:
+        der = os.path.join(temp, "sig.der")
+        key = os.path.join(temp, "key.der")
+        with open(der, "wb") as handle:
+            handle.write(b"\x30" + bytes([len(body)]) + body)
+        with open(key, "wb") as handle:
+            handle.write(publish.P256_SPKI_PREFIX + bytes.fromhex(public_hex))
+        return subprocess.run(["openssl", "dgst", "-sha256", "-verify", key, "-keyform", "DER",
+                               "-signature", der], input=data, capture_output=True).returncode == 0
+
+
 class PublishTest(unittest.TestCase):
     def setUp(self):
         self.temp = tempfile.TemporaryDirectory()
@@ -168,6 +190,38 @@ class PublishTest(unittest.TestCase):
         changed = {line.split("|")[0] for line in set(new_lines) - set(old_lines)}
         self.assertEqual(changed, {"version", "total", "DATA.INI", "data/Big.grf"})
         self.assertTrue(launcher_reads(os.path.join(self.out, "client", "manifest.txt"))[0])
+
+    def test_signs_every_manifest_it_writes(self):
+        self.make_client()
+        write(self.hd, "hd.grf", b"hd")
+        launcher = write(self.dir, "launcher.exe", b"MZ launcher")
+        key = os.path.join(self.dir, "release.pem")
+        subprocess.run(["openssl", "ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", key],
+                       check=True)
+        result = run_publish("--out", self.out, "--version", "1", "--client", self.client, "--hd",
+                             self.hd, "--launcher", launcher, "--key", key)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        public = result.stdout.split("signed with release key ")[1].strip()
+        self.assertRegex(public, "^04[0-9a-f]{128}$")
+        manifests = [os.path.join(self.out, what, "manifest.txt") for what in ("client", "hd", "launcher")]
+        for manifest in manifests:
+            with self.subTest(manifest=manifest):
+                with open(manifest, "rb") as handle:
+                    data = handle.read()
+                self.assertTrue(openssl_verifies(public, data, manifest + ".sig"))
+                self.assertFalse(openssl_verifies(public, data + b"\n", manifest + ".sig"))
+        # Unsigned again: a signature left from before could never match.
+        self.assertEqual(run_publish("--out", self.out, "--version", "2", "--client", self.client,
+                                     "--hd", self.hd, "--launcher", launcher).returncode, 0)
+        self.assertFalse(any(os.path.exists(manifest + ".sig") for manifest in manifests))
+        # Only P-256 keys: the launcher checks nothing else. Nothing is published.
+        published = snapshot(self.out)
+        rsa = os.path.join(self.dir, "rsa.pem")
+        subprocess.run(["openssl", "genpkey", "-algorithm", "RSA", "-out", rsa], check=True,
+                       capture_output=True)
+        result = run_publish("--out", self.out, "--version", "3", "--client", self.client, "--key", rsa)
+        self.assertIn("not an ECDSA P-256 key", result.stderr)
+        self.assertEqual(snapshot(self.out), published)
 
     def test_refusals_name_the_file_and_publish_nothing(self):
         self.make_client()

@@ -42,6 +42,12 @@ std::optional<std::string> ReadAll(const std::wstring& path) {
   return data;
 }
 
+std::wstring BesideTestExe(std::wstring_view relative) {
+  wchar_t self[MAX_PATH];
+  const std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+  return path.substr(0, path.rfind(L'\\') + 1) + std::wstring(relative);
+}
+
 void RemoveTree(const std::wstring& path) {
   const std::wstring longPath = LongPath(path);
   WIN32_FIND_DATAW data;

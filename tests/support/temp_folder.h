@@ -28,6 +28,8 @@ bool WriteTestFile(const std::wstring& path, std::string_view bytes);
 // for writing or deleting, so a test also sees a handle the code under test
 // forgot to close.
 std::optional<std::string> ReadAll(const std::wstring& path);
+// A file the build put beside the test executable, relative to its folder.
+std::wstring BesideTestExe(std::wstring_view relative);
 // Removes a folder tree (long paths included). A linked folder inside it
 // loses the link only, never what it points to.
 void RemoveTree(const std::wstring& path);

@@ -20,6 +20,9 @@
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/sha256.h"
 #include "sync/fs/unique_handle.h"
+#include "sync/manifest.h"
+#include "sync/release_signature_testing.h"
+#include "sync/signed_releases.h"
 #include "sync/sync_engine.h"
 #include "sync/sync_engine_testing.h"
 
@@ -99,6 +102,7 @@ class SyncEngineTest : public testing::Test {
   }
   void TearDown() override {
     SyncSeamsForTests() = {};
+    PinReleaseKeysForTests("");
     ClearMirrorsForTests();
     stopFlag = false;
     world = nullptr;
@@ -235,6 +239,63 @@ TEST_F(SyncEngineTest, UnreachableOrInvalidManifests) {
   // Stopping while the manifests are fetched is a stop, not a failure.
   stopFlag = true;
   EXPECT_EQ(Sync(update), kSyncStopped);
+}
+
+// With the test key pinned, mirrors are transport: a forged or replayed
+// manifest is that mirror's fault, and the player is told apart from an
+// unreachable server when no mirror has a signed, current one.
+TEST_F(SyncEngineTest, SignedReleasesRefuseForgeriesAndRollbacks) {
+  // Serves a release published by tools/publish (make_signed_releases.sh).
+  const auto serve = [&](const std::string& mirror, const std::string& release, bool signature) {
+    const std::string url = mirror + "/client/manifest.txt";
+    w.texts[url] = test::SignedRelease(release + "/client/manifest.txt");
+    if (signature) w.texts[url + ".sig"] = test::SignedRelease(release + "/client/manifest.txt.sig");
+    else w.texts.erase(url + ".sig");
+    for (const ManifestEntry& entry : ParseManifest(w.texts[url]).entries)
+      w.blobs["client/files/" + entry.sha256] = test::SignedRelease(release + "/client/files/" + entry.sha256);
+  };
+  const std::string one = w.mirrors[0];
+  const std::string two = w.mirrors[1];
+
+  // No key pinned (the build's default): the forgery is taken as before.
+  serve(one, "forged", true);
+  serve(two, "forged", true);
+  ASSERT_EQ(Sync(update), kSyncDone) << error;
+  EXPECT_EQ(Read("a.txt"), "three");
+
+  PinReleaseKeysForTests(test::ReleaseKeyHex("release"));
+  test::TempFolder fresh;
+  const auto syncInto = [&](const test::TempFolder& folder) {
+    error.clear();
+    w.requests.clear();
+    return SyncContentSets(folder.path(), update, error, started);
+  };
+  // Signed by another key on the first mirror, unsigned on the second: the
+  // third (added here) has the real one.
+  w.mirrors.push_back("https://three.test/download");
+  ClearMirrorsForTests();
+  EnsureMirrors();
+  serve(two, "v1", false);
+  serve(w.mirrors[2], "v1", true);
+  ASSERT_EQ(syncInto(fresh), kSyncDone) << error;
+  EXPECT_EQ(test::ReadAll(JoinGamePath(fresh.path(), "a.txt")), "one");
+
+  // Forged everywhere: nothing is downloaded, and the player reads why.
+  serve(w.mirrors[2], "forged", true);
+  EXPECT_EQ(syncInto(fresh), kSyncFailed);
+  EXPECT_EQ(error, kUnsignedReleaseText);
+  EXPECT_TRUE(w.requests.empty());
+
+  // Version 2 installed, then version 1 replayed (correctly signed) on every
+  // mirror: refused, the installed version stays.
+  for (const std::string& mirror : Mirrors()) serve(mirror, "v2", true);
+  ASSERT_EQ(syncInto(fresh), kSyncDone) << error;
+  for (const std::string& mirror : Mirrors()) serve(mirror, "v1", true);
+  EXPECT_EQ(syncInto(fresh), kSyncFailed);
+  EXPECT_EQ(error, kUnsignedReleaseText);
+  EXPECT_TRUE(w.requests.empty());
+  EXPECT_EQ(LoadFileState(fresh.path()).version, "2");
+  EXPECT_EQ(test::ReadAll(JoinGamePath(fresh.path(), "a.txt")), "two");
 }
 
 TEST_F(SyncEngineTest, MirrorListFallsBackToTheBuiltInUrl) {

@@ -3,6 +3,7 @@
 
     publish.py --out DIR --version TEXT --client DIR [--hd DIR]
                [--launcher EXE] [--user-files LIST] [--mirror URL ...]
+               [--key RELEASE_KEY.pem]
 
 writes, below DIR (served as the download base, e.g. https://host/download):
 
@@ -10,6 +11,7 @@ writes, below DIR (served as the download base, e.g. https://host/download):
     hd/manifest.txt         hd/files/<sha256>            (with --hd)
     launcher/manifest.txt   launcher/Norvane-Launcher.exe (with --launcher)
     mirrors.txt                                          (with --mirror)
+    <each manifest>.sig                                  (with --key)
 
 Every manifest follows the launcher's rules exactly; anything the launcher
 would reject (or could not place on a Windows disk) is refused with a message
@@ -22,7 +24,16 @@ The user-file list names files (paths as in the manifest, one per line, '#'
 comments) that belong to the player once installed: the launcher downloads
 them only when missing and never checks them afterwards.
 
-Python 3 standard library only.
+With --key (an ECDSA P-256 private key in PEM, made with
+`openssl ecparam -name prime256v1 -genkey -noout -out release-key.pem`), every
+manifest gets a detached signature beside it, <manifest>.sig: one line of 128
+lower-case hex digits, r then s (32 bytes each), of ECDSA over the SHA-256 of
+the manifest's exact bytes. A launcher built with the key's public half
+(printed in the summary, NV_RELEASE_KEYS) takes no manifest without it.
+Without --key, a .sig left from an earlier signed run is removed: it could
+never match the new manifest.
+
+Python 3 standard library and the openssl command only.
 """
 
 import argparse
@@ -30,6 +41,7 @@ import hashlib
 import os
 import re
 import stat
+import subprocess
 import sys
 import time
 
@@ -259,6 +271,69 @@ def copy_verified(source, target, sha256):
             os.remove(temporary)
 
 
+# --- signing ----------------------------------------------------------------------
+
+# SubjectPublicKeyInfo of a P-256 key up to its point: what openssl writes for
+# any such key, so the point is the 65 bytes that follow.
+P256_SPKI_PREFIX = bytes.fromhex("3059301306072a8648ce3d020106082a8648ce3d030107034200")
+
+
+def openssl(arguments, data=b""):
+    try:
+        done = subprocess.run(["openssl"] + arguments, input=data, capture_output=True, check=False)
+    except FileNotFoundError:
+        raise Refused("signing needs the openssl command") from None
+    if done.returncode != 0:
+        raise Refused(f"openssl {arguments[0]} failed: {done.stderr.decode(errors='replace').strip()}")
+    return done.stdout
+
+
+def release_public_key(key_path):
+    """The key's public point as NV_RELEASE_KEYS takes it (hex, 04 + X + Y);
+    refuses a key that is not ECDSA P-256, the only kind the launcher checks."""
+    if not os.path.isfile(key_path):
+        raise Refused(f"release key {key_path} does not exist")
+    spki = openssl(["pkey", "-in", key_path, "-pubout", "-outform", "DER"])
+    if len(spki) != len(P256_SPKI_PREFIX) + 65 or not spki.startswith(P256_SPKI_PREFIX):
+        raise Refused(f"release key {key_path} is not an ECDSA P-256 key")
+    return spki[len(P256_SPKI_PREFIX):].hex()
+
+
+def der_integer(data, at):
+    if data[at] != 0x02 or data[at + 1] > 33:
+        raise Refused("openssl wrote a signature this tool cannot read")
+    length = data[at + 1]
+    value = data[at + 2:at + 2 + length].lstrip(b"\0")
+    if len(value) > 32:
+        raise Refused("openssl wrote a signature this tool cannot read")
+    return value.rjust(32, b"\0"), at + 2 + length
+
+
+def sign(key_path, data):
+    """The .sig text for data: r and s as hex. openssl writes the DER form
+    (a SEQUENCE of two INTEGERs); the launcher's CNG takes r and s as they are."""
+    der = openssl(["dgst", "-sha256", "-sign", key_path], data)
+    if len(der) < 8 or der[0] != 0x30 or der[1] != len(der) - 2:
+        raise Refused("openssl wrote a signature this tool cannot read")
+    r, at = der_integer(der, 2)
+    s, at = der_integer(der, at)
+    if at != len(der):
+        raise Refused("openssl wrote a signature this tool cannot read")
+    return ((r + s).hex() + "\n").encode("ascii")
+
+
+def write_manifest(target, text, key_path):
+    """The signature first, then the manifest: a reader between the two sees
+    a pair that does not match and tries again, never a manifest passed as
+    signed that was not."""
+    signature_path = target + ".sig"
+    if key_path:
+        write_atomically(signature_path, sign(key_path, text))
+    elif os.path.exists(signature_path):
+        os.remove(signature_path)
+    write_atomically(target, text)
+
+
 class Tally:
     def __init__(self, total_bytes, progress):
         self.total = total_bytes
@@ -332,6 +407,7 @@ def publish(args):
             mirrors.append(trimmed)
     if args.user_files and not os.path.isfile(args.user_files):
         raise Refused(f"user-file list {args.user_files} does not exist")
+    public_key = release_public_key(args.key) if args.key else None
 
     # Everything is checked and hashed before anything is written.
     taken = {}
@@ -356,7 +432,7 @@ def publish(args):
     summary = []
     for what, version, entries, text in prepared:
         new = store_files(args.out, what, entries, progress)
-        write_atomically(os.path.join(args.out, what, "manifest.txt"), text)
+        write_manifest(os.path.join(args.out, what, "manifest.txt"), text, args.key)
         total = sum(size for _, _, size, _, _ in entries)
         summary.append(f"{what}: version {version}, {len(entries)} files, {total} bytes, "
                        f"{new} new in files/")
@@ -365,13 +441,15 @@ def publish(args):
         folder = os.path.join(args.out, "launcher")
         os.makedirs(folder, exist_ok=True)
         copy_verified(os.fsencode(args.launcher), os.path.join(folder, LAUNCHER_NAME), sha256)
-        write_atomically(os.path.join(folder, "manifest.txt"), text)
+        write_manifest(os.path.join(folder, "manifest.txt"), text, args.key)
         summary.append(f"launcher: {size} bytes, sha256 {sha256}")
     if mirrors:
         write_atomically(os.path.join(args.out, "mirrors.txt"),
                          ("# Norvane download mirrors, one base URL per line\n" +
                           "".join(url + "\n" for url in mirrors)).encode("utf-8"))
         summary.append(f"mirrors: {len(mirrors)}")
+    if public_key:
+        summary.append(f"signed with release key {public_key}")
     for line in summary:
         print(line)
 
@@ -389,6 +467,7 @@ def main(argv=None):
     parser.add_argument("--user-files", help="list of client paths that are user files")
     parser.add_argument("--hd-user-files", help="list of HD paths that are user files")
     parser.add_argument("--mirror", action="append", help="a download base URL for mirrors.txt")
+    parser.add_argument("--key", help="ECDSA P-256 private key (PEM) that signs every manifest")
     parser.add_argument("--quiet", action="store_true", help="no progress lines")
     args = parser.parse_args(argv)
     try:

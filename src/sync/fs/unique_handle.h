@@ -88,6 +88,12 @@ struct BCryptHashTraits {
   static void Close(Value h) noexcept { ::BCryptDestroyHash(h); }
 };
 
+struct BCryptKeyTraits {
+  using Value = BCRYPT_KEY_HANDLE;
+  static Value Invalid() noexcept { return nullptr; }
+  static void Close(Value h) noexcept { ::BCryptDestroyKey(h); }
+};
+
 struct CoTaskMemTraits {
   using Value = wchar_t*;
   static Value Invalid() noexcept { return nullptr; }
@@ -121,6 +127,7 @@ using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueInternet = UniqueHandle<WinHttpHandleTraits>;
 using UniqueBCryptAlgorithm = UniqueHandle<BCryptAlgorithmTraits>;
 using UniqueBCryptHash = UniqueHandle<BCryptHashTraits>;
+using UniqueBCryptKey = UniqueHandle<BCryptKeyTraits>;
 using UniqueCoTaskMemString = UniqueHandle<CoTaskMemTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueLocalMem = UniqueHandle<LocalMemTraits>;

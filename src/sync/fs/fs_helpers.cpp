@@ -182,11 +182,15 @@ bool DeleteOwnFile(const std::wstring& path, const std::wstring& anchor) {
 bool MoveOwnFile(HANDLE file, const std::wstring& target, const std::wstring& anchor) {
   // Held without delete sharing until the move is done: the folder cannot be
   // renamed or replaced by a link in the meantime.
+  // Opened as itself, so a link in its place shows (on Windows) as one.
   const std::wstring parent = ParentOf(target);
-  UniqueFile folder = OpenFolder(parent, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (!folder) return false;
-  if (!anchor.empty() && !IsSameNtfsPath(WithoutLongPrefix(anchor), WithoutLongPrefix(parent)) &&
-      !IsTheNamedFile(folder.get(), parent, anchor)) {
+  UniqueFile folder(CreateFileW(parent.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  FILE_BASIC_INFO basic{};
+  if (!folder || !GetFileInformationByHandleEx(folder.get(), FileBasicInfo, &basic, sizeof(basic))) return false;
+  if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      (!anchor.empty() && !IsSameNtfsPath(WithoutLongPrefix(anchor), WithoutLongPrefix(parent)) &&
+       !IsTheNamedFile(folder.get(), parent, anchor))) {
     SetLastError(ERROR_CANT_ACCESS_FILE);
     return false;
   }

@@ -87,9 +87,9 @@ bool DeleteOwnFile(const std::wstring& path, const std::wstring& anchor = {});
 
 // Gives the file open in file (with DELETE access) the name target,
 // replacing what holds that name (the name: a link there is replaced, not
-// followed). target's folder is opened first without delete sharing and
-// must be where its path says (IsTheNamedFile against anchor), so it cannot
-// be swapped for a link while the move runs.
+// followed). target's folder is opened first without delete sharing, must
+// not be a link itself and must be where its path says (IsTheNamedFile
+// against anchor), so it cannot be swapped for a link while the move runs.
 bool MoveOwnFile(HANDLE file, const std::wstring& target, const std::wstring& anchor = {});
 // The same for the named file source (opened as OpenOwnFile does).
 bool MoveOwnFileByName(const std::wstring& source, const std::wstring& target, const std::wstring& anchor = {});

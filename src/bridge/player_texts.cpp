@@ -49,6 +49,10 @@ std::string FolderForeignOwnerText(std::string_view folderUtf8) {
   return FillText(kFolderForeignOwnerText, {folderUtf8});
 }
 
+std::string FolderForeignLinkText(std::string_view folderUtf8) {
+  return FillText(kFolderForeignLinkText, {folderUtf8});
+}
+
 std::string PrerequisiteFailedText(std::string_view displayName) {
   return FillText(kPrerequisiteFailedText, {displayName});
 }

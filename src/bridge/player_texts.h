@@ -44,6 +44,9 @@ inline constexpr char kFolderNotWritableText[] =
 inline constexpr char kFolderForeignOwnerText[] =
     "The folder \"{}\" belongs to another account, which could change the game behind your back. "
     "Pick another folder.";
+inline constexpr char kFolderForeignLinkText[] =
+    "The folder \"{}\" is, or lies behind, a link another account made, which could send the game's "
+    "files anywhere. Pick another folder.";
 inline constexpr char kPrerequisiteFailedText[] =
     "{} could not be installed. The game may not start without it; Repair tries again.";
 inline constexpr char kRegistrationFailedText[] =
@@ -166,6 +169,7 @@ std::string UnexpectedErrorText(const char* what);  // what may be null
 std::string CheckFailedText(std::string_view errorText);
 std::string FolderNotWritableText(std::string_view folderUtf8);
 std::string FolderForeignOwnerText(std::string_view folderUtf8);
+std::string FolderForeignLinkText(std::string_view folderUtf8);
 std::string PrerequisiteFailedText(std::string_view displayName);
 std::string RepairFinishedText(std::int32_t fixed);  // no file fixed: every file was fine
 std::string HdDownloadFailedText(std::string_view errorText);

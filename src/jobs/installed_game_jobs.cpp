@@ -25,8 +25,8 @@ namespace {
 void DeleteHdPartials(const std::wstring& folder) {
   for (std::string_view name : kHdArchiveNames) {
     const std::wstring partial = JoinGamePath(folder, name) + L".part";
-    DeleteFileW(LongPath(partial).c_str());
-    DeleteFileW(LongPath(partial + L".tag").c_str());
+    DeleteOwnFile(LongPath(partial), LongPath(folder));
+    DeleteOwnFile(LongPath(partial + L".tag"), LongPath(folder));
   }
 }
 
@@ -137,7 +137,9 @@ void HdOffJob() {
   bool complete = true;
   for (std::string_view name : kHdArchiveNames) {
     const std::wstring path = JoinGamePath(folder, name);
-    if (!DeleteFileW(LongPath(path).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) complete = false;
+    // By handle and never through a link: the archive names are top-level
+    // names another account may have made into links to its choice of file.
+    if (!DeleteOwnFile(LongPath(path), LongPath(folder))) complete = false;
   }
   DeleteHdPartials(folder);
 

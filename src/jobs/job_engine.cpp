@@ -2,6 +2,7 @@
 #include "jobs/job_engine_testing.h"
 
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "bridge/main_window_handle.h"
@@ -10,6 +11,8 @@
 #include "bridge/window_messages.h"
 #include "jobs/install_steps.h"
 #include "jobs/jobs.h"
+#include "sync/fs/fs_helpers.h"
+#include "sync/fs/game_folder.h"
 #include "sync/fs/unique_handle.h"
 #include "system/game_client/client_data_list.h"
 #include "system/game_start.h"
@@ -108,9 +111,24 @@ void ReportUnexpectedError(const char* what) noexcept {
 }  // namespace
 
 void RunJob(std::int32_t jobId, const JobArgument& argument) {
+  // The folder the job works in is held until the data list is matched
+  // after it (uninstall holds its own, to delete the folder by it at the
+  // end). Nothing is held, and nothing runs, when the folder is a link
+  // another account could re-point.
+  std::optional<HeldGameFolder> held;
   try {
     if (jobId >= kJobUpdateCheck && jobId <= kJobCount) {
-      if (JobFunction job = Jobs().jobs[jobId]) job(argument);
+      const std::wstring folder = jobId == kJobUninstall ? std::wstring()
+                                  : jobId == kJobInstall ? argument.folder
+                                  : Jobs().installedGameFolder ? Jobs().installedGameFolder()
+                                                               : std::wstring();
+      if (!folder.empty()) held.emplace(folder);
+      if (held && held->check() == GameFolderCheck::kForeignLink) {
+        ReportError(FolderForeignLinkText(ToUtf8(folder)));
+        ReportState(jobId == kJobInstall ? Screen::kInstall : Screen::kReady, false, false);
+      } else if (JobFunction job = Jobs().jobs[jobId]) {
+        job(argument);
+      }
     }
   } catch (const std::exception& e) {
     ReportUnexpectedError(e.what());
@@ -122,7 +140,8 @@ void RunJob(std::int32_t jobId, const JobArgument& argument) {
   // suggestion (C:\Games\Norvane by default), and nothing is written there
   // before the player installs. An install that did not finish is matched
   // by the job that finishes it.
-  if (jobId != kJobPlay && jobId != kJobUninstall) {
+  const bool refused = held && held->check() == GameFolderCheck::kForeignLink;
+  if (jobId != kJobPlay && jobId != kJobUninstall && !refused) {
     try {
       const std::wstring folder = Jobs().installedGameFolder ? Jobs().installedGameFolder() : std::wstring();
       if (auto apply = Jobs().applyClientDataList; apply && !folder.empty())
@@ -132,6 +151,7 @@ void RunJob(std::int32_t jobId, const JobArgument& argument) {
     }
   }
 
+  held.reset();
   jobBusy.exchange(false);
   SignalJobDone();
   if (HWND window = MainWindow()) PostMessageW(window, kWmJobDone, 0, 0);

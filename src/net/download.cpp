@@ -45,7 +45,7 @@ std::string ReadTagFile(const std::wstring& path) {
 
 // Best effort: a tag that cannot be written only costs a full download later.
 void WriteTagFile(const std::wstring& path, const std::string& validator) {
-  UniqueFile file(CreateFileW(net_seams::FilePath(LongPath(path)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile file(OpenOwnFileForWrite(net_seams::FilePath(LongPath(path)), 0, CREATE_ALWAYS));
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.get(), validator.data(), static_cast<DWORD>(validator.size()), &written, nullptr);
@@ -210,8 +210,9 @@ std::string PartialFileHash::Take() {
 
 bool OpenForWriteRetrying(const std::wstring& path, UniqueFile& file) {
   const TryResult opened = RetryWhileLocked(kPartialFileRetry, [&] {
-    file.reset(CreateFileW(net_seams::FilePath(LongPath(path)).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The partial file is written, resumed and truncated by the elevated
+    // launcher: a link planted in its place must not take those writes.
+    file.reset(OpenOwnFileForWrite(net_seams::FilePath(LongPath(path)), FILE_SHARE_READ, OPEN_ALWAYS));
     if (file) return TryResult::kDone;
     const DWORD error = GetLastError();
     if (!IsLockedError(error)) NetLog(L"cannot open " + path + L" err=" + std::to_wstring(error));
@@ -328,7 +329,7 @@ int DownloadAttempt(std::string_view url, const std::wstring& partialPath, std::
     if (!validator.empty())
       WriteTagFile(tagPath, validator);
     else
-      DeleteFileW(net_seams::FilePath(LongPath(tagPath)).c_str());
+      DeleteOwnFile(net_seams::FilePath(LongPath(tagPath)));
   }
 
   if (decision.total != expectedSize) {

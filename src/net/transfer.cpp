@@ -108,6 +108,10 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
   const std::wstring relativeText = FromUtf8(relativePath);
 
   PartialFileHash running;
+  // The verified file is held from the end of its download through its hash
+  // to its rename, with write and delete sharing denied, and moved by that
+  // handle: what was hashed is what takes the target's name.
+  UniqueFile held;
   for (int download = 1; download <= 2; ++download) {
     // A resume sends only Range: the hash catches a file that changed on the server.
     const int result = DownloadWithRetries(urls, partial, expectedSize, false, progress, stopFlag, &running);
@@ -116,21 +120,25 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
       return false;
     }
     if (result != kTransferComplete) return false;
+    RetryWhileLocked(
+        kRehashRetry,
+        [&] {
+          held.reset(OpenOwnFile(net_seams::FilePath(LongPath(partial)), GENERIC_READ, FILE_SHARE_READ));
+          if (held) return TryResult::kDone;
+          return Stopped(stopFlag) ? TryResult::kStopped : LockedOrFailed(GetLastError());
+        },
+        stopFlag);
+    if (Stopped(stopFlag)) return false;
+    if (!held) {
+      NetLog(L"cannot hold " + partial + L" err=" + std::to_wstring(GetLastError()));
+      return false;
+    }
     if (expectedSha256.empty()) break;
 
-    // The hash taken while the bytes were written, or else the file read
-    // again: a virus scanner may still hold the fresh file.
+    // The hash taken while the bytes were written, or else the held file
+    // read again.
     std::string hash = running.Take();
-    if (hash.empty()) {
-      RetryWhileLocked(
-          kRehashRetry,
-          [&] {
-            hash = Sha256OfFile(partial, nullptr, stopFlag);
-            if (!hash.empty()) return TryResult::kDone;
-            return Stopped(stopFlag) ? TryResult::kStopped : LockedOrFailed(GetLastError());
-          },
-          stopFlag);
-    }
+    if (hash.empty()) hash = Sha256OfOpenFile(held.get(), nullptr, stopFlag);
     if (Stopped(stopFlag)) return false;
     if (hash.empty()) {
       NetLog(L"cannot read for hashing " + partial);
@@ -139,14 +147,17 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
     if (SameHexDigest(hash, expectedSha256)) break;
 
     NetLog(L"sha256 mismatch " + relativeText + L" got " + FromUtf8(hash));
-    if (!DeleteFileW(net_seams::FilePath(LongPath(partial)).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    FILE_DISPOSITION_INFO remove{TRUE};
+    const bool removed = SetFileInformationByHandle(held.get(), FileDispositionInfo, &remove, sizeof(remove));
+    held.reset();
+    if (!removed) {
       UniqueFile file;
       if (OpenForWriteRetrying(partial, file)) TruncateFile(file.get());
     }
     if (download == 2) return false;
   }
 
-  if (!ReplaceFile(partial, target, stopFlag)) return false;
+  if (!ReplaceHeldFile(held.get(), target, stopFlag)) return false;
   progress.bytes_done.store(progress.bytes_total.load());
   return true;
 }
@@ -154,17 +165,21 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
 bool PlaceFetchedFile(const std::wstring& target, std::string_view bytes, TransferProgress& progress,
                       const std::atomic<bool>* stopFlag) {
   const std::wstring partial = target + L".part";
-  {
-    UniqueFile file;
-    if (!OpenForWriteRetrying(partial, file) || !TruncateFile(file.get())) return false;
-    DWORD written = 0;
-    if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-                           written != bytes.size())) {
-      NetLog(L"write failed " + partial + L" err=" + std::to_wstring(GetLastError()));
-      return false;
-    }
+  // Emptied and written through a handle that follows no link, then held
+  // (write and delete sharing denied) from its last byte to its rename.
+  UniqueFile file;
+  const TryResult opened = RetryWhileLocked(kPartialFileRetry, [&] {
+    file.reset(OpenOwnFileForWrite(net_seams::FilePath(LongPath(partial)), 0, CREATE_ALWAYS, DELETE));
+    return file ? TryResult::kDone : LockedOrFailed(GetLastError());
+  });
+  if (opened != TryResult::kDone) return false;
+  DWORD written = 0;
+  if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                         written != bytes.size())) {
+    NetLog(L"write failed " + partial + L" err=" + std::to_wstring(GetLastError()));
+    return false;
   }
-  if (!ReplaceFile(partial, target, stopFlag)) return false;
+  if (!ReplaceHeldFile(file.get(), target, stopFlag)) return false;
   progress.bytes_total.store(static_cast<std::int64_t>(bytes.size()));
   progress.bytes_done.store(static_cast<std::int64_t>(bytes.size()));
   return true;
@@ -181,7 +196,7 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
     const std::vector<std::string> urls{std::string(url)};
     const int result = DownloadWithRetries(urls, partial, -1, true, progress, stopFlag);
     if (result != kTransferComplete || !ReplaceFile(partial, target, stopFlag)) return false;
-    DeleteFileW(net_seams::FilePath(LongPath(partial + L".tag")).c_str());
+    DeleteOwnFile(net_seams::FilePath(LongPath(partial + L".tag")));
     if (progress.bytes_total.load() == 0) progress.bytes_total.store(progress.bytes_done.load());
     return true;
   } catch (...) {
@@ -190,14 +205,20 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
 }
 
 bool ReplaceFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>* stopFlag) {
-  const std::wstring from = LongPath(source);
+  UniqueFile file(OpenOwnFile(net_seams::FilePath(LongPath(source)), GENERIC_READ, FILE_SHARE_READ));
+  if (!file) {
+    NetLog(L"replace failed " + target + L" err=" + std::to_wstring(GetLastError()));
+    return false;
+  }
+  return ReplaceHeldFile(file.get(), target, stopFlag);
+}
+
+bool ReplaceHeldFile(HANDLE file, const std::wstring& target, const std::atomic<bool>* stopFlag) {
   const std::wstring to = LongPath(target);
   const TryResult result = RetryWhileLocked(
       kReplaceRetry,
       [&] {
-        if (MoveFileExW(net_seams::FilePath(from).c_str(), net_seams::FilePath(to).c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-          return TryResult::kDone;
+        if (MoveOwnFile(file, net_seams::FilePath(to))) return TryResult::kDone;
         const DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED) {
           // A read-only target refuses the move until its attribute is cleared.

@@ -74,6 +74,10 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
 
 // Moves source over target (replace, write through), clearing a read-only
 // target and waiting for one another program holds (kReplaceRetry).
+// The file is opened (not through a link, write and delete sharing denied)
+// and moved by handle, as ReplaceHeldFile does.
 bool ReplaceFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>* stopFlag);
+// The same for a file held open with DELETE access.
+bool ReplaceHeldFile(HANDLE file, const std::wstring& target, const std::atomic<bool>* stopFlag);
 
 }  // namespace nv

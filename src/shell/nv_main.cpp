@@ -197,11 +197,36 @@ int RunLauncher(HINSTANCE instance, int showCommand) {
 
 }  // namespace nv
 
+namespace {
+
+// Redirection trust: Windows then refuses, for this process, every junction
+// or symbolic link that an account other than an administrator created. The
+// launcher runs elevated and works in folders other accounts may have
+// touched; this covers the opens no check of ours sees. Windows versions
+// before it (and Wine, which only answers success) go on without: the
+// launcher's own checks do not rely on it. Looked up at run time because
+// older kernel32 lack the export and the import check allows no new import.
+void RefuseLinksOfNonAdministrators() {
+  constexpr int kProcessRedirectionTrustPolicy = 16;
+  struct RedirectionTrustPolicy {
+    DWORD flags;  // bit 0 EnforceRedirectionTrust, bit 1 AuditRedirectionTrust
+  } policy{1};
+  using SetPolicy = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+  const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  if (!kernel32) return;
+  const auto set = reinterpret_cast<SetPolicy>(
+      reinterpret_cast<void*>(GetProcAddress(kernel32, "SetProcessMitigationPolicy")));
+  if (set) set(kProcessRedirectionTrustPolicy, &policy, sizeof(policy));  // best effort, silent
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // Before anything can load a DLL: every DLL this process loads by name
   // (the delay-loaded system DLLs, and whatever those load) comes from
   // System32, never from the executable's folder, the current folder or PATH.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  RefuseLinksOfNonAdministrators();
   const int code = nv::RunLauncher(instance, showCommand);
   if (code >= 0) return code;
   // The worker or the news thread may still run: end the process under them.

@@ -9,6 +9,7 @@
 #include "bridge/dispatcher/command_dispatcher_testing.h"
 #include "bridge/message_box_testing.h"
 #include "sync/fs/fs_helpers.h"
+#include "sync/fs/game_folder_testing.h"
 #include "sync/fs/unique_handle.h"
 #include "system/self_update_testing.h"
 
@@ -70,9 +71,19 @@ void PauseBeforeHandOver() {
   if (!ms.empty()) Sleep(static_cast<DWORD>(_wtoi(ms.c_str())));
 }
 
+// NORVANE_TEST_LINK_OWNER names the account that owns every link (Wine
+// reports its one user as the owner of everything); other folders are
+// reported as owned by Administrators.
+std::wstring ReportedOwner(std::wstring_view path) {
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  const bool link = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  return link ? EnvironmentText(L"NORVANE_TEST_LINK_OWNER") : L"S-1-5-32-544";
+}
+
 }  // namespace
 
 void InstallTestSeams() {
+  if (!EnvironmentText(L"NORVANE_TEST_LINK_OWNER").empty()) GameFolderSeamsForTests().folderOwnerSid = &ReportedOwner;
   SetMessageBoxForTesting(&RecordedMessageBox);
   SetExternalOpenerForTesting(&RecordedOpen);
   SelfUpdateSeamsForTests().beforeHandOver = &PauseBeforeHandOver;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "sync/ntfs_upcase_table.h"
+#include "sync/fs/path_text.h"
 
 namespace nv {
 
@@ -53,19 +53,6 @@ bool IsValidUtf8(std::string_view text) {
     i += length;
   }
   return true;
-}
-
-char32_t NtfsUpcase(char32_t unit) {
-  if (unit > 0xFFFF) return unit;
-  const auto* end = std::end(upcase::kRuns);
-  // The last run starting at or before the unit is the only one that can hold it.
-  const auto* run = std::upper_bound(std::begin(upcase::kRuns), end, unit,
-                                     [](char32_t u, const upcase::Run& r) { return u < r.first; });
-  if (run == std::begin(upcase::kRuns)) return unit;
-  --run;
-  if (unit > run->last) return unit;
-  if (run->stride > 1 && (unit - run->first) % run->stride != 0) return unit;
-  return static_cast<char32_t>(static_cast<std::int32_t>(unit) + run->delta);
 }
 
 std::u32string NtfsUpcased(std::string_view name) {

@@ -5,16 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "sync/fs/path_text.h"  // NtfsUpcase
+
 namespace nv {
 
 // Well-formed UTF-8: no stray continuation byte, no overlong form, no
 // surrogate, nothing above U+10FFFF. Anything else has no UTF-16 name on
 // disk, and two different byte strings could turn into the same one.
 bool IsValidUtf8(std::string_view text);
-
-// The unit as NTFS upper-cases it when it compares names: its simple
-// upper-case mapping inside the Basic Multilingual Plane, itself elsewhere.
-char32_t NtfsUpcase(char32_t unit);
 
 // The code points of a valid UTF-8 name after NtfsUpcase.
 std::u32string NtfsUpcased(std::string_view name);

@@ -49,16 +49,14 @@ bool SameFile(std::wstring_view a, std::wstring_view b) {
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool DeleteFileRetrying(std::wstring_view path) {
+bool DeleteFileRetrying(std::wstring_view path, std::wstring_view anchor) {
   const std::wstring target = LongPath(path);
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
-  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const std::wstring within = anchor.empty() ? std::wstring() : LongPath(anchor);
+  // By handle, never through a link: a link in the name's place or on the
+  // way below anchor is left alone, and the delete counts as failed.
   const TryResult deleted = RetryWhileLocked(kDeleteRetry, [&] {
-    if (DeleteFileW(target.c_str())) return TryResult::kDone;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? TryResult::kDone : LockedOrFailed(error);
+    if (DeleteOwnFile(target, within)) return TryResult::kDone;
+    return LockedOrFailed(GetLastError());
   });
   // A file still held (the game, a scanner) stays, and the caller says so.
   // No delete is scheduled for the next restart: Windows performs it as

@@ -27,7 +27,7 @@ bool SameFile(std::wstring_view a, std::wstring_view b);
 
 // True when the file is gone afterwards or was never there; false when it
 // stayed locked (kDeleteRetry) or could not be deleted.
-bool DeleteFileRetrying(std::wstring_view path);
+bool DeleteFileRetrying(std::wstring_view path, std::wstring_view anchor = {});
 
 // Replaces the target (write through); a locked file is waited for within
 // kExecutableRetry: the launcher's copy and its self-update move with it.

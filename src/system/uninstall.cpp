@@ -13,6 +13,7 @@
 #include "bridge/window_messages.h"
 #include "sync/file_state.h"
 #include "sync/fs/fs_helpers.h"
+#include "sync/fs/game_folder.h"
 #include "sync/fs/process_start.h"
 #include "sync/fs/registry_value.h"
 #include "sync/fs/unique_handle.h"
@@ -108,7 +109,7 @@ bool IsProtectedOnDisk(const std::wstring& folder, const std::wstring& full) {
   return IsScreenshotPath(ToUtf8(longFull.substr(longFolder.size())));
 }
 
-void RemoveGameFiles(const std::wstring& folder, bool& ok) {
+void RemoveGameFiles(const std::wstring& folder, HeldGameFolder& held, bool& ok) {
   const FileState state = LoadFileState(folder);
   std::set<std::string> folders;
   for (const FileStateEntry& entry : state.entries()) {
@@ -124,13 +125,13 @@ void RemoveGameFiles(const std::wstring& folder, bool& ok) {
     // The partial download is judged on its own: it may be there without the file.
     for (const std::wstring& path : {full, full + L".part"}) {
       if (IsProtectedOnDisk(folder, path)) continue;
-      if (!DeleteFileRetrying(path) && path == full) ok = false;
+      if (!DeleteFileRetrying(path, folder) && path == full) ok = false;
     }
   }
 
   const std::wstring stateFile = JoinGamePath(folder, kFileStateName);
-  DeleteFileRetrying(stateFile);
-  DeleteFileRetrying(stateFile + L".tmp");
+  DeleteFileRetrying(stateFile, folder);
+  DeleteFileRetrying(stateFile + L".tmp", folder);
 
   for (const std::string& relative : DeepestFirst(folders)) {
     // A linked folder (or one below a link) stays: removing it could reach
@@ -140,14 +141,14 @@ void RemoveGameFiles(const std::wstring& folder, bool& ok) {
   }
 
   const std::wstring copy = JoinPath(folder, kLauncherCopyName);
-  DeleteFileRetrying(copy + L".new");
+  DeleteFileRetrying(copy + L".new", folder);
   const std::wstring own = OwnExePath();
   if (!own.empty() && SameFile(own, copy)) {
     if (!StartDeferredSelfDelete(copy, folder)) ok = false;
   } else {
-    DeleteFileRetrying(copy);
-    DeleteFileRetrying(copy + L".old");
-    RemoveDirectoryW(LongPath(folder).c_str());
+    DeleteFileRetrying(copy, folder);
+    DeleteFileRetrying(copy + L".old", folder);
+    held.RemoveIfEmpty();
   }
 }
 
@@ -271,7 +272,13 @@ bool RemoveInstallation(std::wstring_view folderText) {
     folder = choice.folder;
   }
   bool ok = true;
-  if (!folder.empty() && IsFolder(folder)) RemoveGameFiles(folder, ok);
+  if (!folder.empty() && IsFolder(folder)) {
+    // Held (no one else may rename it) and removed through that handle at
+    // the end; a folder that is a link another account made is not touched.
+    HeldGameFolder held(folder, true);
+    if (held.check() == GameFolderCheck::kForeignLink) return false;
+    RemoveGameFiles(folder, held, ok);
+  }
   RemoveShortcuts();
   if (!RemoveRegistryEntries()) ok = false;
   return ok;

@@ -305,6 +305,30 @@ TEST_F(JobsE2e, FolderOwnedByAnotherAccountIsRefusedBeforeTheRegistry) {
   EXPECT_FALSE(Exists(theirs + L"\\.nrv_write_test"));
 }
 
+// Another account's links (their owner the seam's answer): the game folder
+// itself, and a folder above it. Nothing reaches the registry or the decoy.
+TEST_F(JobsE2e, FolderThatIsOrLiesBehindAnotherAccountsLinkIsRefused) {
+  ClearSettings();
+  const std::wstring decoy = Work() + L"\\decoy";
+  ASSERT_TRUE(CreateParentDirectories(decoy + L"\\Norvane\\x"));
+  const struct {
+    const wchar_t *link, *target, *game;
+  } rows[] = {{L"\\linked", L"\\decoy\\Norvane", L"\\linked"}, {L"\\above", L"\\decoy", L"\\above\\Norvane"}};
+  GameFolderSeamsForTests().folderOwnerSid = &AnotherAccount;
+  for (const auto& row : rows) {
+    ASSERT_TRUE(test::PlantFolderLink(Work() + row.link, Work() + row.target));
+    page.clear();
+    const std::wstring game = Work() + row.game;
+    Run(kJobInstall, JobArgument{game, false, false});
+    EXPECT_EQ(Texts("error"), std::vector<std::string>{JsonEscape(FolderForeignLinkText(ToUtf8(game)))});
+    EXPECT_EQ(Screens(), std::vector<std::string>{"install"});
+  }
+  GameFolderSeamsForTests().folderOwnerSid = nullptr;
+  EXPECT_TRUE(ReadInstallDir().empty());
+  EXPECT_TRUE(IsFolder(decoy + L"\\Norvane"));
+  EXPECT_FALSE(Exists(decoy + L"\\Norvane\\.nrv_write_test"));
+}
+
 TEST_F(JobsE2e, CancelDuringGameFilesReturnsToTheInstallScreen) {
   vcRuntime_.SetDword(L"Installed", 1);
   JobArgument argument{Game(), true, false};

@@ -315,10 +315,10 @@ export class Launcher {
   // exe: which build; browser: show the page in Chromium (else the session
   // alone, as a page that never loaded); answers: the message boxes' answers.
   // session false: a mode without a window (--uninstall).
-  static async start({ exe = launcherExe, args = [], answers = [], browser = true, session = true } = {}) {
+  static async start({ exe = launcherExe, args = [], answers = [], browser = true, session = true, env = {} } = {}) {
     const log = path.join(work, `run${++runs}.log`);
     fs.rmSync(log, { force: true });
-    const run = spawnLauncher(driver, { exe, args, answers, log });
+    const run = spawnLauncher(driver, { exe, args, answers, log, env });
     const launcher = new Launcher(run);
     live.add(launcher);
     launcher.exited.then(() => live.delete(launcher));

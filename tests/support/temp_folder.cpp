@@ -95,12 +95,16 @@ bool IsReparsePoint(const std::wstring& path) {
 
 }  // namespace
 
-bool PlantFolderLink(const std::wstring& link, const std::wstring& target) {
+namespace {
+
+// ln -s from the Unix side; shown is asked until it holds (up to 5 s).
+bool PlantLink(const std::wstring& link, const std::wstring& target, DWORD windowsFlags,
+               bool (*shown)(const std::wstring&)) {
   const std::string unixTarget = UnixName(target);
   const std::string unixLink = UnixName(link);
   if (unixTarget.empty() || unixLink.empty()) {
-    CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
-    return IsReparsePoint(link);
+    CreateSymbolicLinkW(link.c_str(), target.c_str(), windowsFlags);
+    return shown(link);
   }
   // Wine starts a Unix program named by its Windows path.
   std::wstring line = L"ln -s \"" + FromUtf8(unixTarget) + L"\" \"" + FromUtf8(unixLink) + L"\"";
@@ -115,8 +119,22 @@ bool PlantFolderLink(const std::wstring& link, const std::wstring& target) {
   UniqueKernelHandle thread(info.hThread);
   WaitForSingleObject(process.get(), 30000);
   // The process handle of a Unix program may signal before the link shows.
-  for (int i = 0; i < 50 && !IsReparsePoint(link); ++i) Sleep(100);
-  return IsReparsePoint(link);
+  for (int i = 0; i < 50 && !shown(link); ++i) Sleep(100);
+  return shown(link);
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+bool PlantFolderLink(const std::wstring& link, const std::wstring& target) {
+  return PlantLink(link, target, SYMBOLIC_LINK_FLAG_DIRECTORY, &IsReparsePoint);
+}
+
+// Wine shows a link to a file as the file itself (no reparse attribute), so
+// only its presence can be waited for.
+bool PlantFileLink(const std::wstring& link, const std::wstring& target) {
+  return PlantLink(link, target, 0, &Exists);
 }
 
 }  // namespace nv::test

@@ -39,5 +39,6 @@ void RemoveTree(const std::wstring& path);
 // Unix side (ln -s), which Wine reports as a reparse point; on Windows,
 // CreateSymbolicLinkW (needs the right to create links).
 bool PlantFolderLink(const std::wstring& link, const std::wstring& target);
+bool PlantFileLink(const std::wstring& link, const std::wstring& target);
 
 }  // namespace nv::test

@@ -22,7 +22,7 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
-    if (!moved_) DeleteFileW(LongPath(path_).c_str());
+    if (!moved_) DeleteOwnFile(LongPath(path_));
   }
   const std::wstring& path() const { return path_; }
   void Moved() { moved_ = true; }
@@ -47,19 +47,25 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 bool WriteFileReplacing(std::wstring_view path, const std::function<bool(const PieceWriter& write)>& write) {
   const std::wstring target(path);
   TemporaryFile temporary(target + L".tmp");
-  {
-    UniqueFile file(OpenFileRetrying(temporary.path(), GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
-    if (!file) return false;
-    const PieceWriter append = [&file](std::string_view piece) { return WriteAll(file.get(), piece); };
-    // The data must be on disk before the name points at it, or a power cut
-    // right after the move could leave an empty file behind.
-    if (!write(append) || !FlushFileBuffers(file.get())) return false;
-  }
+  // Emptied through a handle that is not a link's: a leftover temporary is
+  // ours to reuse; a link another account planted there, so that the
+  // elevated launcher truncates and fills its target, is never followed.
+  UniqueFile file;
   const std::wstring from = LongPath(temporary.path());
+  RetryWhileLocked(kSmallFileRetry, [&] {
+    file.reset(OpenOwnFileForWrite(from, 0, CREATE_ALWAYS));
+    return file ? TryResult::kDone : LockedOrFailed(GetLastError());
+  });
+  if (!file) return false;
+  const PieceWriter append = [&file](std::string_view piece) { return WriteAll(file.get(), piece); };
+  // The data must be on disk before the name points at it, or a power cut
+  // right after the move could leave an empty file behind.
+  if (!write(append) || !FlushFileBuffers(file.get())) return false;
+  // Moved by handle: the target's name is replaced (a link there included),
+  // never written through, and only in the folder its path names.
   const std::wstring to = LongPath(target);
   const TryResult moved = RetryWhileLocked(kSmallFileRetry, [&] {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return TryResult::kDone;
+    if (MoveOwnFile(file.get(), to)) return TryResult::kDone;
     return LockedOrFailed(GetLastError());
   });
   if (moved != TryResult::kDone) return false;

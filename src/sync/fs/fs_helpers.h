@@ -50,6 +50,50 @@ bool CreateParentDirectories(std::wstring_view filePath);
 HANDLE OpenFileRetrying(std::wstring_view path, DWORD access, DWORD share, DWORD disposition,
                         DWORD flagsAndAttributes);
 
+// The elevated launcher's own files are written, moved and deleted through
+// handles that are checked to be the very file named, so a link another
+// account planted (in the file's place or on the way) never takes the
+// operation somewhere else. All paths here are handed to Win32 as they are
+// (LongPath is the caller's), and anchor, when given, is the folder whose
+// final path the file's must continue (the game folder); without it, the
+// file's own folder.
+
+// The handle is the file at path: its final path is anchor's final path
+// followed by the rest of path. A link anywhere below the anchor, the name
+// itself included (which Wine does not report as a reparse point for a
+// file), resolves elsewhere and fails the comparison.
+bool IsTheNamedFile(HANDLE file, const std::wstring& path, const std::wstring& anchor = {});
+
+// Opens a file of our own for writing (and DELETE) without writing through
+// a link: the open does not follow one (FILE_FLAG_OPEN_REPARSE_POINT); a
+// link Windows opens as itself is deleted by handle and the name created
+// anew; a handle that is not the named file (Wine follows a link to a file
+// whatever the flag) is refused with ERROR_CANT_ACCESS_FILE. disposition is
+// OPEN_ALWAYS (keep what the file holds) or CREATE_ALWAYS (emptied through
+// the handle). extraAccess is added to the access asked for.
+// INVALID_HANDLE_VALUE when it cannot be had; GetLastError says why.
+HANDLE OpenOwnFileForWrite(const std::wstring& path, DWORD share, DWORD disposition, DWORD extraAccess = 0);
+
+// Opens an existing file of ours with access (DELETE is added) and share,
+// not following a link, and only when IsTheNamedFile holds; otherwise
+// INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND (nothing there) or
+// ERROR_CANT_ACCESS_FILE (not the named file: left alone).
+HANDLE OpenOwnFile(const std::wstring& path, DWORD access, DWORD share, const std::wstring& anchor = {});
+
+// Deletes the named file itself (a link: the link, never its target) by
+// handle. True when it is gone or was never there (a folder of that name is
+// no file: it stays, and the answer is true too).
+bool DeleteOwnFile(const std::wstring& path, const std::wstring& anchor = {});
+
+// Gives the file open in file (with DELETE access) the name target,
+// replacing what holds that name (the name: a link there is replaced, not
+// followed). target's folder is opened first without delete sharing, must
+// not be a link itself and must be where its path says (IsTheNamedFile
+// against anchor), so it cannot be swapped for a link while the move runs.
+bool MoveOwnFile(HANDLE file, const std::wstring& target, const std::wstring& anchor = {});
+// The same for the named file source (opened as OpenOwnFile does).
+bool MoveOwnFileByName(const std::wstring& source, const std::wstring& target, const std::wstring& anchor = {});
+
 // UTF-16 <-> UTF-8. Empty output for empty or unconvertible input.
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);

@@ -1,5 +1,11 @@
 #include "sync/fs/path_text.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
+#include "sync/fs/ntfs_upcase_table.h"
+
 namespace nv {
 
 namespace {
@@ -9,6 +15,53 @@ constexpr std::size_t kLongPathThreshold = 248;  // CreateDirectoryW's limit (MA
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 }  // namespace
+
+char32_t NtfsUpcase(char32_t unit) {
+  if (unit > 0xFFFF) return unit;
+  const auto* end = std::end(upcase::kRuns);
+  // The last run starting at or before the unit is the only one that can hold it.
+  const auto* run = std::upper_bound(std::begin(upcase::kRuns), end, unit,
+                                     [](char32_t u, const upcase::Run& r) { return u < r.first; });
+  if (run == std::begin(upcase::kRuns)) return unit;
+  --run;
+  if (unit > run->last) return unit;
+  if (run->stride > 1 && (unit - run->first) % run->stride != 0) return unit;
+  return static_cast<char32_t>(static_cast<std::int32_t>(unit) + run->delta);
+}
+
+std::wstring WithoutLongPrefix(std::wstring_view path) {
+  if (!path.starts_with(L"\\\\?\\")) return std::wstring(path);
+  path.remove_prefix(4);
+  if (path.size() >= 4 && NtfsUpcase(path[0]) == L'U' && NtfsUpcase(path[1]) == L'N' &&
+      NtfsUpcase(path[2]) == L'C' && path[3] == L'\\')
+    return L"\\\\" + std::wstring(path.substr(4));
+  return std::wstring(path);
+}
+
+namespace {
+
+// NTFS compares UTF-16 units: a surrogate is not in the table and stays.
+bool SameUnits(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (NtfsUpcase(static_cast<char16_t>(a[i])) != NtfsUpcase(static_cast<char16_t>(b[i]))) return false;
+  return true;
+}
+
+}  // namespace
+
+bool IsSameNtfsPath(std::wstring_view a, std::wstring_view b) {
+  return SameUnits(WithoutLongPrefix(a), WithoutLongPrefix(b));
+}
+
+bool IsBelowNtfsPath(std::wstring_view folderText, std::wstring_view pathText) {
+  const std::wstring folderPlain = WithoutLongPrefix(folderText);
+  const std::wstring pathPlain = WithoutLongPrefix(pathText);
+  std::wstring_view folder = folderPlain, path = pathPlain;
+  while (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
+  return path.size() > folder.size() + 1 && path[folder.size()] == L'\\' &&
+         SameUnits(folder, path.substr(0, folder.size()));
+}
 
 std::wstring LongPath(std::wstring_view path) {
   if (path.size() < kLongPathThreshold || path.starts_with(L"\\\\?\\")) return std::wstring(path);

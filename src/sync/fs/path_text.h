@@ -20,6 +20,24 @@ namespace nv {
 // already carry \\?\, are returned unchanged. Nothing else is normalised.
 std::wstring LongPath(std::wstring_view path);
 
+// The unit as NTFS upper-cases it when it compares names: its simple
+// upper-case mapping inside the Basic Multilingual Plane, itself elsewhere.
+char32_t NtfsUpcase(char32_t unit);
+
+// A path without the \\?\ prefix GetFinalPathNameByHandleW (and LongPath)
+// put on it: \\?\C:\x is C:\x, \\?\UNC\server\share is \\server\share.
+std::wstring WithoutLongPrefix(std::wstring_view path);
+
+// Two paths name one file as NTFS compares names: the same after
+// WithoutLongPrefix, unit by unit through NtfsUpcase. No other
+// normalisation ('/' or "..", short names): both sides are meant to be
+// final paths, or paths of ours built from one.
+bool IsSameNtfsPath(std::wstring_view a, std::wstring_view b);
+
+// path lies strictly below folder in the same sense (folder's trailing '\'
+// ignored); folder itself is not below itself.
+bool IsBelowNtfsPath(std::wstring_view folder, std::wstring_view path);
+
 // A folder as the registry keeps it and the jobs use it: '/' becomes '\';
 // trailing '\' go while the path is longer than 3 units, so a drive root such
 // as C:\ keeps its backslash.

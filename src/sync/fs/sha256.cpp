@@ -35,6 +35,8 @@ struct FileDigest {
   DWORD error = ERROR_SUCCESS;
 };
 
+FileDigest HashOpenFile(HANDLE file, std::atomic<std::int64_t>* progressCounter, const std::atomic<bool>* stopFlag);
+
 FileDigest HashFile(std::wstring_view path, std::atomic<std::int64_t>* progressCounter,
                     const std::atomic<bool>* stopFlag) {
   BCRYPT_ALG_HANDLE provider = Sha256Provider();
@@ -44,10 +46,28 @@ FileDigest HashFile(std::wstring_view path, std::atomic<std::int64_t>* progressC
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN));
   if (!file) return {{}, GetLastError()};
+  return HashOpenFile(file.get(), progressCounter, stopFlag);
+}
 
+}  // namespace
+
+std::string Sha256OfOpenFile(HANDLE file, std::atomic<std::int64_t>* progressCounter,
+                             const std::atomic<bool>* stopFlag) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return {};
+  FileDigest digest = HashOpenFile(file, progressCounter, stopFlag);
+  SetLastError(digest.error);
+  return std::move(digest.hex);
+}
+
+namespace {
+
+FileDigest HashOpenFile(HANDLE file, std::atomic<std::int64_t>* progressCounter, const std::atomic<bool>* stopFlag) {
+  BCRYPT_ALG_HANDLE provider = Sha256Provider();
+  if (!provider) return {};
   DWORD bufferSize = kMaxBuffer;
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(file.get(), &size)) {
+  if (GetFileSizeEx(file, &size)) {
     bufferSize = size.QuadPart < kMinBuffer   ? kMinBuffer
                  : size.QuadPart > kMaxBuffer ? kMaxBuffer
                                               : static_cast<DWORD>(size.QuadPart);
@@ -60,7 +80,7 @@ FileDigest HashFile(std::wstring_view path, std::atomic<std::int64_t>* progressC
   for (;;) {
     if (Stopped(stopFlag)) return {};
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer.get(), bufferSize, &read, nullptr)) return {{}, GetLastError()};
+    if (!ReadFile(file, buffer.get(), bufferSize, &read, nullptr)) return {{}, GetLastError()};
     if (read == 0) break;
     if (!hash.Add(buffer.get(), read)) return {};
     if (progressCounter) progressCounter->fetch_add(read);

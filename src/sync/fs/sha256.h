@@ -2,6 +2,8 @@
 // bytes handed over piece by piece.
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +19,11 @@ namespace nv {
 // hashed byte is added to progressCounter (may be null, as stopFlag).
 std::string Sha256OfFile(std::wstring_view path, std::atomic<std::int64_t>* progressCounter,
                          const std::atomic<bool>* stopFlag);
+
+// The same for a file the caller holds open (with read access), from its
+// first byte, whatever its file pointer was.
+std::string Sha256OfOpenFile(HANDLE file, std::atomic<std::int64_t>* progressCounter,
+                             const std::atomic<bool>* stopFlag);
 
 // The hash of bytes that arrive in pieces (a file while it is written).
 class Sha256Stream {

@@ -9,12 +9,6 @@
 
 namespace nv {
 
-namespace {
-
-constexpr DWORD kReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-
-}  // namespace
-
 void ApplyClientDataList(const std::wstring& folder, bool hdOn) {
   const std::wstring ini = JoinPath(folder, L"DATA.INI");
   const std::wstring full = ini + L".full";
@@ -32,16 +26,16 @@ void ApplyClientDataList(const std::wstring& folder, bool hdOn) {
     case DataListAction::kLeave:
       return;
     case DataListAction::kDeleteFull:
-      DeleteFileW(LongPath(full).c_str());  // its absence is fine
+      DeleteOwnFile(LongPath(full));  // its absence is fine
       return;
     case DataListAction::kWriteReduced:
       break;
   }
 
-  if (!MoveFileExW(LongPath(ini).c_str(), LongPath(full).c_str(), kReplaceFlags)) return;
+  if (!MoveOwnFileByName(LongPath(ini), LongPath(full))) return;
   if (!WriteFileReplacing(ini, plan.reducedText)) {
     // The game keeps the list it had rather than none at all.
-    MoveFileExW(LongPath(full).c_str(), LongPath(ini).c_str(), MOVEFILE_REPLACE_EXISTING);
+    MoveOwnFileByName(LongPath(full), LongPath(ini));
   }
 }
 
@@ -49,7 +43,7 @@ void RestoreFullClientDataList(std::wstring_view folder) {
   const std::wstring ini = JoinPath(folder, L"DATA.INI");
   const std::wstring full = ini + L".full";
   if (IsRegularFile(full))
-    MoveFileExW(LongPath(full).c_str(), LongPath(ini).c_str(), kReplaceFlags);
+    MoveOwnFileByName(LongPath(full), LongPath(ini));
 }
 
 bool ReadSmallFile(std::wstring_view path, std::string& bytes) {

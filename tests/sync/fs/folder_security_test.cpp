@@ -73,6 +73,10 @@ TEST(IsTrustedFolderOwner, AdministratorsSystemTrustedInstallerAndTheLaunchersOw
                                L"", L"S-1-5-21-1-2-3-100", L"S-1-5-32-5440"})
     EXPECT_FALSE(IsTrustedFolderOwner(owner, self)) << std::string(owner, owner + std::wcslen(owner));
   EXPECT_FALSE(IsTrustedFolderOwner(L"", L"")) << "an unknown owner never matches an unknown self";
+  // A link is judged without the launcher's own user: its unelevated
+  // programs make links as that user.
+  EXPECT_FALSE(IsTrustedFolderOwner(self, L""));
+  EXPECT_TRUE(IsTrustedFolderOwner(L"S-1-5-18", L""));
 }
 
 }  // namespace

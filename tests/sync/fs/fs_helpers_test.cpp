@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "support/temp_folder.h"
+#include "sync/fs/atomic_file.h"
 #include "sync/fs/fs_helpers.h"
 #include "sync/fs/sha256.h"
 #include "sync/fs/unique_handle.h"
@@ -100,6 +101,82 @@ TEST(OpenFileRetrying, ALockReleasedInTimeIsWaitedFor) {
   UniqueFile opened(OpenFileRetrying(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
   scanner.join();
   EXPECT_TRUE(opened.valid());
+}
+
+bool WriteThrough(HANDLE file) {
+  DWORD written = 0;
+  return file != INVALID_HANDLE_VALUE && WriteFile(file, "ours", 4, &written, nullptr) && written == 4;
+}
+
+// Another account's links: "name" a link to decoy\victim.txt, "sub" a link
+// to the decoy folder. Whatever an operation does, the decoy keeps its
+// bytes; the operations that must succeed do so on a file of our own.
+TEST(OwnFiles, ALinkInTheNameOrOnTheWayIsNeverWrittenMovedOrDeletedThrough) {
+  struct Row {
+    const char* what;
+    const wchar_t* name;  // planted as a link to the victim, unless below "sub"
+    bool (*run)(const std::wstring& folder, const std::wstring& path);
+    // -1: either. Windows opens a link itself, so it is removed and the name
+    // is ours; Wine follows a link to a file, so the name is refused.
+    int succeeds;
+  } rows[] = {
+      {"resume a partial file", L"a.grf.part",
+       [](const std::wstring&, const std::wstring& p) {
+         return WriteThrough(UniqueFile(OpenOwnFileForWrite(p, 0, OPEN_ALWAYS)).get());
+       },
+       -1},
+      {"start a tag afresh", L"a.grf.part.tag",
+       [](const std::wstring&, const std::wstring& p) {
+         return WriteThrough(UniqueFile(OpenOwnFileForWrite(p, 0, CREATE_ALWAYS)).get());
+       },
+       -1},
+      {"write test, HD off, uninstall", L"custom_hd1.grf",
+       [](const std::wstring& f, const std::wstring& p) { return DeleteOwnFile(p, f); }, -1},
+      {"the state file", L"launcher_state.txt",
+       [](const std::wstring&, const std::wstring& p) { return WriteFileReplacing(p, "ours"); }, 1},
+      {"its temporary", L"DATA.INI.tmp",
+       [](const std::wstring& f, const std::wstring&) { return WriteFileReplacing(f + L"\\DATA.INI", "ours"); },
+       -1},
+      {"a move into a linked folder", L"sub\\x.grf",
+       [](const std::wstring& f, const std::wstring& p) {
+         return WriteTestFile(f + L"\\own.bin", "ours") && MoveOwnFileByName(f + L"\\own.bin", p, f);
+       },
+       0},
+      {"a delete below a linked folder", L"sub\\victim.txt",
+       [](const std::wstring& f, const std::wstring& p) { return DeleteOwnFile(p, f); }, 0},
+  };
+  for (const Row& row : rows) {
+    TempFolder temp;
+    const std::wstring decoy = temp / L"decoy";
+    const std::wstring game = temp / L"game";
+    ASSERT_TRUE(CreateParentDirectories(decoy + L"\\victim.txt") && CreateParentDirectories(game + L"\\x"));
+    ASSERT_TRUE(WriteTestFile(decoy + L"\\victim.txt", "someone else's"));
+    const std::wstring path = game + L"\\" + row.name;
+    const bool planted = std::wstring_view(row.name).starts_with(L"sub\\")
+                             ? test::PlantFolderLink(game + L"\\sub", decoy)
+                             : test::PlantFileLink(path, decoy + L"\\victim.txt");
+    ASSERT_TRUE(planted) << row.what;
+    const bool succeeded = row.run(game, path);
+    if (row.succeeds >= 0) {
+      EXPECT_EQ(succeeded, row.succeeds == 1) << row.what;
+    }
+    EXPECT_EQ(test::ReadAll(decoy + L"\\victim.txt"), std::string("someone else's")) << row.what;
+    EXPECT_FALSE(IsRegularFile(decoy + L"\\x.grf")) << row.what;
+  }
+}
+
+// Final paths come back as \\?\ paths: a long game folder's own files are
+// still its own.
+TEST(OwnFiles, LongPathsAreTheirOwnFiles) {
+  TempFolder temp;
+  const std::wstring game = temp.path() + L"\\" + std::wstring(300 - temp.path().size() - 10, L'g');
+  const std::wstring file = game + L"\\data.grf";
+  ASSERT_GE(file.size(), 300u);
+  ASSERT_TRUE(CreateParentDirectories(file));
+  EXPECT_TRUE(WriteThrough(UniqueFile(OpenOwnFileForWrite(LongPath(file), 0, OPEN_ALWAYS)).get()));
+  EXPECT_TRUE(MoveOwnFileByName(LongPath(file), LongPath(file + L".old"), LongPath(game)));
+  EXPECT_TRUE(DeleteOwnFile(LongPath(file + L".old"), LongPath(game)));
+  EXPECT_FALSE(IsRegularFile(file + L".old"));
 }
 
 TEST(Utf8, RoundTripsAndRejectsBrokenInput) {

@@ -27,6 +27,32 @@ TEST(LongPath, PrefixFromTwoHundredFortyEightUnits) {
   EXPECT_EQ(LongPath(L""), L"");
 }
 
+// Final paths come back with \\?\ (or \\?\UNC\) whatever the path opened,
+// and in the case the disk holds.
+TEST(NtfsPaths, SameAndBelowAfterTheLongPrefixAndNtfsCase) {
+  const std::wstring longName(300, L'x');
+  struct Row {
+    std::wstring folder, path;
+    bool same, below;
+  } rows[] = {
+      {L"C:\\Games\\Norvane", L"\\\\?\\C:\\games\\NORVANE", true, false},
+      {L"C:\\Games\\Norvane\\", L"\\\\?\\C:\\Games\\Norvane\\" + longName, false, true},
+      {L"\\\\?\\C:\\Games\\" + longName, L"C:\\Games\\" + longName + L"\\data.grf", false, true},
+      {L"\\\\server\\share\\Norvane", L"\\\\?\\UNC\\server\\share\\Norvane\\a", false, true},
+      {L"\\\\server\\share\\Norvane", L"\\\\?\\unc\\SERVER\\share\\norvane", true, false},
+      {L"C:\\Spiele\\\u00c4", L"C:\\spiele\\\u00e4\\x", false, true},  // NTFS folds non-ASCII case too
+      {L"C:\\Games\\Norvane", L"C:\\Games\\Norvane2\\a", false, false},
+      {L"C:\\Games\\Norvane", L"C:\\Games", false, false},
+      {L"C:\\Games\\Norvane", L"D:\\Games\\Norvane\\a", false, false},
+      {L"C:\\Games\\Norvane", L"\\\\?\\UNC\\C:\\Games\\Norvane\\a", false, false},
+      {L"C:\\Stra\u00dfe", L"C:\\STRASSE", false, false},  // no expansion: one unit is one unit
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(IsSameNtfsPath(row.folder, row.path), row.same) << row.path;
+    EXPECT_EQ(IsBelowNtfsPath(row.folder, row.path), row.below) << row.path;
+  }
+}
+
 TEST(AsciiLower, OnlyAsciiLettersChange) {
   EXPECT_EQ(AsciiLower("Data/HD1.GRF"), "data/hd1.grf");
   EXPECT_EQ(AsciiLower("\xc3\x89T\xc3\x89"), "\xc3\x89t\xc3\x89");  // É stays

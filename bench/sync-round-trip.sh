@@ -36,22 +36,7 @@ now() { date +%s.%N; }
 inside() { ip netns exec "$netns" "$@"; }
 
 shape="$files x $kib KiB"
-if [ "$(cat "$work/shape" 2>/dev/null)" != "$shape" ] || [ ! -s "$www/client/manifest.txt" ]; then
-  rm -rf "$work" "$www"
-  mkdir -p "$work/client" "$www"
-  python3 - "$work/client" "$files" "$kib" <<'PY'
-import os, sys
-root, count, kib = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-for i in range(count):
-    folder = os.path.join(root, f"pack{i // 100:02}")
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, f"item{i:05}.bin"), "wb") as f:
-        f.write(os.urandom(kib * 1024))
-PY
-  python3 tools/publish/publish.py --quiet --out "$www" --version bench --client "$work/client" \
-    --mirror "$mirror" >/dev/null || { echo "bench: publishing failed" >&2; exit 1; }
-  echo "$shape" >"$work/shape"
-fi
+bench_small_files "$work" "$www" "$mirror" "$files" "$kib"
 mapfile -t hashes < <(grep -E '^[^#].*\|[0-9]+\|[0-9a-f]{64}' "$www/client/manifest.txt" | cut -d'|' -f3)
 for h in "${hashes[@]}"; do printf 'url = "%s/client/files/%s"\noutput = "%s"\n' "$mirror" "$h" "$work/curl/$h"; done \
   >"$work/curl.cfg"

@@ -78,6 +78,10 @@ std::wstring UninstallFolderMismatchText(std::wstring_view installedFolder) {
   return FillText(kUninstallFolderMismatchText, {installedFolder});
 }
 
+std::wstring UninstallForeignLinkText(std::wstring_view folder) {
+  return FillText(kUninstallForeignLinkText, {folder});
+}
+
 std::wstring WebViewFailedText(std::uint32_t hresult) {
   wchar_t code[16] = {};
   std::swprintf(code, 16, L"0x%08X", static_cast<unsigned>(hresult));

@@ -102,6 +102,9 @@ inline constexpr wchar_t kUninstallConfirmText[] =
 inline constexpr wchar_t kUninstallFolderMismatchText[] =
     L"Your settings name another game folder than the one Norvane was installed to ({}). Nothing "
     L"was removed. Repair the game from the launcher, then uninstall again.";
+inline constexpr wchar_t kUninstallForeignLinkText[] =
+    L"Nothing was removed: the game folder {} is, or lies behind, a link another account made, which "
+    L"could turn the removal against other files.";
 inline constexpr wchar_t kGameRunningRetryText[] =
     L"Norvane is running. Close the game, then press Retry.";
 inline constexpr wchar_t kRemovedText[] =
@@ -176,6 +179,7 @@ std::string HdDownloadFailedText(std::string_view errorText);
 std::string ChangedAfterDownloadText(std::size_t count);
 std::wstring UninstallConfirmText(std::wstring_view folder);
 std::wstring UninstallFolderMismatchText(std::wstring_view installedFolder);
+std::wstring UninstallForeignLinkText(std::wstring_view folder);
 // The HRESULT as "0x" and eight upper-case hex digits.
 std::wstring WebViewFailedText(std::uint32_t hresult);
 

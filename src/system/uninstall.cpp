@@ -227,10 +227,15 @@ int RunUninstallCommand() {
     if (ShowMessageBox(nullptr, kGameRunningRetryText, MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
       return 1;
   }
-  const bool ok = RemoveInstallation(folder);
+  bool refusedLink = false;
+  const bool ok = RemoveInstallation(folder, &refusedLink);
   if (ok) {
     ShowMessageBox(nullptr, kRemovedText, MB_OK | MB_ICONINFORMATION);
     return 0;
+  }
+  if (refusedLink) {
+    ShowMessageBox(nullptr, UninstallForeignLinkText(folder).c_str(), MB_OK | MB_ICONWARNING);
+    return 1;
   }
   ShowMessageBox(nullptr, kIncompleteCommandText, MB_OK | MB_ICONWARNING);
   return 1;
@@ -252,7 +257,13 @@ void UninstallJob() {
     ReportError(kCloseGameFirstText);
     return;
   }
-  const bool ok = RemoveInstallation(folder);
+  bool refusedLink = false;
+  const bool ok = RemoveInstallation(folder, &refusedLink);
+  if (refusedLink) {
+    // Nothing was removed and the launcher stays: the page says why.
+    ReportError(ToUtf8(UninstallForeignLinkText(folder)));
+    return;
+  }
   if (HWND window = MainWindow()) PostMessageW(window, kWmUninstallDone, ok ? 1 : 0, 0);
 }
 
@@ -264,7 +275,7 @@ void ShowUninstallResult(HWND owner, bool allRemoved) {
   }
 }
 
-bool RemoveInstallation(std::wstring_view folderText) {
+bool RemoveInstallation(std::wstring_view folderText, bool* refusedLink) {
   std::wstring folder = NormalizeFolder(folderText);
   if (folder.empty()) {
     const UninstallFolderChoice choice = ChooseUninstallFolder(RegisteredLocation(), ReadInstallDir());
@@ -276,7 +287,10 @@ bool RemoveInstallation(std::wstring_view folderText) {
     // Held (no one else may rename it) and removed through that handle at
     // the end; a folder that is a link another account made is not touched.
     HeldGameFolder held(folder, true);
-    if (held.check() == GameFolderCheck::kForeignLink) return false;
+    if (held.check() == GameFolderCheck::kForeignLink) {
+      if (refusedLink) *refusedLink = true;
+      return false;
+    }
     RemoveGameFiles(folder, held, ok);
   }
   RemoveShortcuts();

@@ -24,7 +24,9 @@ void ShowUninstallResult(HWND owner, bool allRemoved);
 // launcher's registry key. An empty folder means the one the uninstall
 // entry names (none when the per-user setting disagrees). False
 // when a recorded file stayed, the deferred self-delete could not start or
-// the uninstall entry could not be deleted.
-bool RemoveInstallation(std::wstring_view folder);
+// the uninstall entry could not be deleted, and when the folder is, or lies
+// behind, a link another account made: then nothing at all is removed and
+// refusedLink (may be null) is set.
+bool RemoveInstallation(std::wstring_view folder, bool* refusedLink = nullptr);
 
 }  // namespace nv

@@ -77,6 +77,9 @@ for (const trigger of triggers) {
       const uninstaller = await Launcher.start({ args: ['--uninstall'], answers: ['yes'], session: false, env });
       const code = await uninstaller.ended();
       if (trigger.refused) assert.equal(code, 1, 'nothing removed');
+      if (trigger.refused) {
+        assert.ok(uninstaller.lines().at(-1)?.includes('a link another account made'), 'the refusal says why');
+      }
       if (trigger.refused) assert.notEqual(await readKey(UNINSTALL_KEY), null, 'the entry stays');
     } finally {
       trigger.remove();

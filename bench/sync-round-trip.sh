@@ -52,7 +52,7 @@ proxy_pid=$!
 bench_cleanup+=("kill $proxy_pid 2>/dev/null" "'$WINESERVER' -k >/dev/null 2>&1")
 for _ in $(seq 100); do grep -q listening "$work/proxy.log" && break; sleep 0.1; done
 grep -q listening "$work/proxy.log" || { echo "bench: the delay proxy did not start" >&2; cat "$work/proxy.log" >&2; exit 1; }
-inside "$WINESERVER" -p </dev/null >/dev/null 2>&1
+inside "$WINESERVER" -p </dev/null >/dev/null 2>&1 9>&-
 inside "$WINE" wineboot </dev/null >/dev/null 2>&1
 
 run_engine() {

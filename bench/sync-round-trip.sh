@@ -71,7 +71,7 @@ run_curl() {  # run_curl <connections>
   local t0 t1 parallel=()
   [ "$1" -gt 1 ] && parallel=(--parallel --parallel-max "$1")
   t0=$(now)
-  inside curl -s "${parallel[@]}" --cacert "$servers/certs/ca.pem" -K "$work/curl.cfg" ||
+  inside curl -s --no-progress-meter "${parallel[@]}" --cacert "$servers/certs/ca.pem" -K "$work/curl.cfg" ||
     { echo "bench: curl failed" >&2; exit 1; }
   t1=$(now)
   [ "$(find "$work/curl" -type f | wc -l)" = "$files" ] || { echo "bench: curl fetched too few files" >&2; exit 1; }

@@ -4,7 +4,6 @@
 #include <winhttp.h>
 
 #include <algorithm>
-#include <chrono>
 #include <system_error>
 #include <utility>
 
@@ -22,7 +21,18 @@ namespace {
 
 constexpr std::uint32_t kReadPieceBytes = 64 * 1024;
 // How often a waiting thread looks at the stop flag, which nobody signals.
-constexpr auto kStopPoll = std::chrono::milliseconds(50);
+constexpr DWORD kStopPollMs = 50;
+
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
 
 bool Eligible(const FetchAheadItem& item) {
   return !item.relativePath.empty() && item.size <= kFetchAheadMaxBytes;
@@ -36,15 +46,34 @@ std::vector<bool> EligibleFiles(std::size_t count, const FetchAheadList& list) {
 
 }  // namespace
 
-FetchAhead::FetchAhead(std::vector<std::string> mirrors, std::size_t count, FetchAheadList list,
-                       const std::atomic<bool>* stopFlag)
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+  if (this != &other) {
+    Drop();
+    part_ = std::move(other.part_);
+    folder_ = std::move(other.folder_);
+    size_ = other.size_;
+    placed_ = other.placed_;
+  }
+  return *this;
+}
+
+void StagedFile::Drop() noexcept {
+  if (!part_ || placed_) return;
+  FILE_DISPOSITION_INFO remove{TRUE};
+  SetFileInformationByHandle(part_.get(), FileDispositionInfo, &remove, sizeof(remove));
+  part_.reset();
+}
+
+FetchAhead::FetchAhead(std::vector<std::string> mirrors, std::wstring gameFolder, std::size_t count,
+                       FetchAheadList list, const std::atomic<bool>* stopFlag)
     : mirrors_(std::move(mirrors)),
+      gameFolder_(std::move(gameFolder)),
       list_(std::move(list)),
       stopFlag_(stopFlag),
-      slots_(mirrors_.empty() ? std::vector<bool>(count) : EligibleFiles(count, list_), kFetchAheadFiles) {
+      slots_(mirrors_.empty() ? std::vector<bool>(count) : EligibleFiles(count, list_), kFetchAheadWindow) {
   meter_.BeginAttempt(GetTickCount64());
   if (mirrors_.empty()) return;
-  for (std::size_t i = 0; i < std::min(count, kFetchAheadFiles); ++i) {
+  for (std::size_t i = 0; i < std::min(count, kFetchAheadThreads); ++i) {
     try {
       threads_.emplace_back([this] { Work(); });
     } catch (const std::system_error&) {
@@ -55,42 +84,50 @@ FetchAhead::FetchAhead(std::vector<std::string> mirrors, std::size_t count, Fetc
 
 FetchAhead::~FetchAhead() {
   quit_ = true;
-  changed_.notify_all();
+  WakeAllConditionVariable(&roomToFetch_);
   for (std::thread& thread : threads_) thread.join();
 }
 
 bool FetchAhead::Cancelled() const { return quit_.load() || Stopped(stopFlag_); }
 
 void FetchAhead::Work() {
+  // The folder of this thread's last file, held while files of the same
+  // folder follow one another (and while any of them waits for its turn).
+  std::shared_ptr<const HeldFolder> folder;
   for (;;) {
     std::size_t index = 0;
+    std::vector<StagedFile> released;
     {
-      std::unique_lock<std::mutex> lock(mutex_);
+      ExclusiveLock lock(lock_);
+      released.swap(released_);
       for (;;) {
         if (Cancelled() || slots_.exhausted()) return;
         if (const std::optional<std::size_t> claimed = slots_.Claim()) {
           index = *claimed;
           break;
         }
-        changed_.wait_for(lock, kStopPoll);
+        SleepConditionVariableSRW(&roomToFetch_, &lock_, kStopPollMs, 0);
       }
     }
-    std::optional<std::string> bytes;
+    released.clear();
+    std::optional<StagedFile> staged;
     try {
-      bytes = Fetch(index);
+      const FetchAheadItem item = list_(index);
+      if (const std::optional<std::string> bytes = Fetch(item, index)) staged = Stage(item, *bytes, folder);
     } catch (...) {
       // Out of memory, say: the file takes the usual road.
     }
+    // Stopped while it was written: nobody takes it.
+    if (Cancelled()) staged.reset();
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      slots_.Finish(index, std::move(bytes));
+      ExclusiveLock lock(lock_);
+      slots_.Finish(index, std::move(staged));
     }
-    changed_.notify_all();
+    WakeConditionVariable(&fetchEnded_);
   }
 }
 
-std::optional<std::string> FetchAhead::Fetch(std::size_t index) {
-  const FetchAheadItem item = list_(index);
+std::optional<std::string> FetchAhead::Fetch(const FetchAheadItem& item, std::size_t index) {
   const std::string url =
       BuildMirrorUrls({mirrors_[index % mirrors_.size()]}, item.relativePath).front();
   RequestHandles handles;
@@ -111,7 +148,7 @@ std::optional<std::string> FetchAhead::Fetch(std::size_t index) {
     if (!hash.Add(body.data() + got, read)) return std::nullopt;
     got += read;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      ExclusiveLock lock(lock_);
       meter_.AddChunk(read, GetTickCount64());
     }
     if (got > item.size || Cancelled()) return std::nullopt;
@@ -125,21 +162,60 @@ std::optional<std::string> FetchAhead::Fetch(std::size_t index) {
   return body;
 }
 
-std::optional<std::string> FetchAhead::Take(std::size_t index, TransferProgress& progress) {
-  std::unique_lock<std::mutex> lock(mutex_);
+std::optional<StagedFile> FetchAhead::Stage(const FetchAheadItem& item, const std::string& bytes,
+                                            std::shared_ptr<const HeldFolder>& folder) {
+  if (item.gamePath.empty()) return std::nullopt;
+  const std::wstring target = LongPath(JoinGamePath(gameFolder_, item.gamePath));
+  const std::size_t slash = target.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return std::nullopt;
+  const std::wstring parent = target.substr(0, slash);
+  // A folder held already was checked when it was taken.
+  if (!folder || folder->path() != parent) {
+    folder.reset();
+    // A link planted on the way would put the partial file outside the game
+    // folder: the file takes the usual road, which refuses it.
+    if (CrossesReparsePoint(gameFolder_, item.gamePath) || !CreateParentDirectories(target)) return std::nullopt;
+    auto next = std::make_shared<const HeldFolder>(parent, LongPath(gameFolder_));
+    if (!next->held()) return std::nullopt;
+    folder = std::move(next);
+  }
+  UniqueFile part(folder->CreateNew(target.substr(slash + 1) + L".part", 0));
+  if (!part) return std::nullopt;
+  StagedFile staged(folder, std::move(part), bytes.size());
+  DWORD written = 0;
+  if (!bytes.empty() && (!WriteFile(staged.part(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                         written != bytes.size())) {
+    NetLog(L"write failed (fetched ahead) " + target + L" err=" + std::to_wstring(GetLastError()));
+    return std::nullopt;
+  }
+  return staged;
+}
+
+void FetchAhead::Release(StagedFile&& file) {
+  ExclusiveLock lock(lock_);
+  try {
+    released_.push_back(std::move(file));
+  } catch (...) {
+    // Out of memory: the file is closed (or dropped) here instead.
+  }
+}
+
+std::optional<StagedFile> FetchAhead::Take(std::size_t index, TransferProgress& progress) {
+  using Turn = FetchAheadSlots<StagedFile>::Turn;
+  ExclusiveLock lock(lock_);
   for (;;) {
-    std::string bytes;
-    switch (slots_.Take(index, bytes)) {
-      case FetchAheadSlots::Turn::kUsualRoad:
-        changed_.notify_all();  // files given up make room in the window
+    std::optional<StagedFile> staged;
+    switch (slots_.Take(index, staged)) {
+      case Turn::kUsualRoad:
+        WakeAllConditionVariable(&roomToFetch_);  // files given up make room in the window
         return std::nullopt;
-      case FetchAheadSlots::Turn::kBytes:
+      case Turn::kReady:
         progress.bytes_per_second.store(static_cast<std::int64_t>(meter_.speed()));
-        changed_.notify_all();
-        return bytes;
-      case FetchAheadSlots::Turn::kWait:
+        WakeConditionVariable(&roomToFetch_);
+        return staged;
+      case Turn::kWait:
         if (Stopped(stopFlag_)) return std::nullopt;
-        changed_.wait_for(lock, kStopPoll);
+        SleepConditionVariableSRW(&fetchEnded_, &lock_, kStopPollMs, 0);
         break;
     }
   }

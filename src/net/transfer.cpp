@@ -2,6 +2,7 @@
 #include "net/transfer_testing.h"
 
 #include "net/download.h"
+#include "net/fetch_ahead.h"
 #include "net/http_client.h"
 #include "net/net_log.h"
 #include "net/net_seams.h"
@@ -162,26 +163,16 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
   return true;
 }
 
-bool PlaceFetchedFile(const std::wstring& target, std::string_view bytes, TransferProgress& progress,
-                      const std::atomic<bool>* stopFlag) {
-  const std::wstring partial = target + L".part";
-  // Emptied and written through a handle that follows no link, then held
-  // (write and delete sharing denied) from its last byte to its rename.
-  UniqueFile file;
-  const TryResult opened = RetryWhileLocked(kPartialFileRetry, [&] {
-    file.reset(OpenOwnFileForWrite(net_seams::FilePath(LongPath(partial)), 0, CREATE_ALWAYS, DELETE));
-    return file ? TryResult::kDone : LockedOrFailed(GetLastError());
-  });
-  if (opened != TryResult::kDone) return false;
-  DWORD written = 0;
-  if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-                         written != bytes.size())) {
-    NetLog(L"write failed " + partial + L" err=" + std::to_wstring(GetLastError()));
-    return false;
-  }
-  if (!ReplaceHeldFile(file.get(), target, stopFlag)) return false;
-  progress.bytes_total.store(static_cast<std::int64_t>(bytes.size()));
-  progress.bytes_done.store(static_cast<std::int64_t>(bytes.size()));
+bool PlaceStagedFile(StagedFile& staged, const std::wstring& target, TransferProgress& progress,
+                     const std::atomic<bool>* stopFlag) {
+  // Not written through: a download's own partial file is not either (its
+  // handle has no write access to flush), and the scan hashes a file whose
+  // size or time the file state does not vouch for.
+  if (!ReplaceHeldFile(staged.part(), target, stopFlag, true)) return false;
+  staged.Placed();
+  const auto size = static_cast<std::int64_t>(staged.size());
+  progress.bytes_total.store(size);
+  progress.bytes_done.store(size);
   return true;
 }
 
@@ -213,12 +204,14 @@ bool ReplaceFile(const std::wstring& source, const std::wstring& target, const s
   return ReplaceHeldFile(file.get(), target, stopFlag);
 }
 
-bool ReplaceHeldFile(HANDLE file, const std::wstring& target, const std::atomic<bool>* stopFlag) {
+bool ReplaceHeldFile(HANDLE file, const std::wstring& target, const std::atomic<bool>* stopFlag,
+                     bool folderHeld) {
   const std::wstring to = LongPath(target);
   const TryResult result = RetryWhileLocked(
       kReplaceRetry,
       [&] {
-        if (MoveOwnFile(file, net_seams::FilePath(to))) return TryResult::kDone;
+        const std::wstring& path = net_seams::FilePath(to);
+        if (folderHeld ? RenameOwnFile(file, path) : MoveOwnFile(file, path)) return TryResult::kDone;
         const DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED) {
           // A read-only target refuses the move until its attribute is cleared.

@@ -22,6 +22,8 @@
 
 namespace nv {
 
+class StagedFile;
+
 // An attempt that brought at least this much counts as progress.
 inline constexpr std::uint64_t kProgressBytes = 262144;
 inline constexpr int kMaxAttempts = 200;
@@ -61,14 +63,12 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
                            std::string_view expectedSha256, TransferProgress& progress,
                            const std::atomic<bool>* stopFlag);
 
-// Places bytes fetched ahead and already verified the way a download is
-// placed: written to target's partial file, then moved over target. True
-// when target now holds them; progress then shows the file done.
-bool PlaceFetchedFile(const std::wstring& target, std::string_view bytes, TransferProgress& progress,
-                      const std::atomic<bool>* stopFlag);
+// Places a file fetched ahead (verified and staged in its partial file) the
+// way a download is placed: moved over target by its handle. True when
+// target now holds it; progress then shows the file done.
+bool PlaceStagedFile(StagedFile& staged, const std::wstring& target, TransferProgress& progress,
+                     const std::atomic<bool>* stopFlag);
 
-// One URL of unknown size without a hash (the runtime installers), resumed
-// with Range and If-Range.
 bool DownloadUrlToFile(std::string_view url, const std::wstring& target, TransferProgress& progress,
                        const std::atomic<bool>* stopFlag);
 
@@ -77,7 +77,9 @@ bool DownloadUrlToFile(std::string_view url, const std::wstring& target, Transfe
 // The file is opened (not through a link, write and delete sharing denied)
 // and moved by handle, as ReplaceHeldFile does.
 bool ReplaceFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>* stopFlag);
-// The same for a file held open with DELETE access.
-bool ReplaceHeldFile(HANDLE file, const std::wstring& target, const std::atomic<bool>* stopFlag);
+// The same for a file held open with DELETE access. folderHeld: the caller
+// holds target's folder (HeldFolder), which needs no check of its own.
+bool ReplaceHeldFile(HANDLE file, const std::wstring& target, const std::atomic<bool>* stopFlag,
+                     bool folderHeld = false);
 
 }  // namespace nv

@@ -156,10 +156,11 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
   filesTotal = static_cast<std::int32_t>(items.size());
 
   // A test's own download function sees every file: nothing goes ahead of it.
-  FetchAhead fetchAhead(mirrorList, seams.downloadManifestEntry ? 0 : items.size(),
+  FetchAhead fetchAhead(mirrorList, std::wstring(folder), seams.downloadManifestEntry ? 0 : items.size(),
                         [&items](std::size_t i) {
                           const DownloadItem& item = items[i];
-                          return FetchAheadItem{item.setPrefix + "files/" + item.sha256, item.size, item.sha256};
+                          return FetchAheadItem{item.setPrefix + "files/" + item.sha256, item.size, item.sha256,
+                                                item.path};
                         },
                         stopFlag);
 
@@ -175,16 +176,20 @@ SyncResult DownloadItems(std::wstring_view folder, const std::vector<DownloadIte
 
     const std::wstring target = JoinGamePath(folder, item.path);
     bool ok = false;
+    // Its folder was checked and is held since the file was staged. A
+    // placed file is closed by a fetching thread; one that could not be
+    // placed goes here, its partial file with it, before the usual road
+    // opens that name.
+    if (std::optional<StagedFile> staged = fetchAhead.Take(i, jobTransfer)) {
+      ok = PlaceStagedFile(*staged, target, jobTransfer, stopFlag);
+      if (ok) fetchAhead.Release(std::move(*staged));
+    }
+    // Not fetched ahead, or it failed: the usual road, mirrors and retries.
     // A planted link on the way would turn the write into one outside the
     // game folder: a local file error for this file instead.
-    if (!CrossesReparsePoint(folder, item.path) && CreateParentDirectories(target)) {
-      if (std::optional<std::string> bytes = fetchAhead.Take(i, jobTransfer))
-        ok = PlaceFetchedFile(target, *bytes, jobTransfer, stopFlag);
-      // Not fetched ahead, or it failed: the usual road, mirrors and retries.
-      if (!ok && !Stopped(stopFlag))
-        ok = Download(mirrorList, item.setPrefix + "files/" + item.sha256, target,
-                      static_cast<std::int64_t>(item.size), item.sha256, stopFlag);
-    }
+    if (!ok && !Stopped(stopFlag) && !CrossesReparsePoint(folder, item.path) && CreateParentDirectories(target))
+      ok = Download(mirrorList, item.setPrefix + "files/" + item.sha256, target,
+                    static_cast<std::int64_t>(item.size), item.sha256, stopFlag);
     if (Stopped(stopFlag)) {
       // The partial file stays for the next start; the row waits again.
       SetFileRowState(i, RowState::kWait);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ TEST(FetchAheadSlots, ClaimsFinishesAndTurnsFollowTheirScript) {
   for (const Script& script : kScripts) {
     std::vector<bool> eligible;
     for (const char* c = script.eligible; *c; ++c) eligible.push_back(*c == '1');
-    FetchAheadSlots slots(eligible, script.window);
+    FetchAheadSlots<std::string> slots(eligible, script.window);
     std::istringstream steps(script.steps);
     std::string step;
     while (steps >> step) {
@@ -51,13 +52,12 @@ TEST(FetchAheadSlots, ClaimsFinishesAndTurnsFollowTheirScript) {
         slots.Finish(index, step.back() == '+' ? std::optional<std::string>("b" + std::to_string(index)) : std::nullopt);
       } else {
         const std::size_t index = std::stoul(step.substr(1));
-        std::string bytes;
-        const FetchAheadSlots::Turn turn = slots.Take(index, bytes);
-        const char got = turn == FetchAheadSlots::Turn::kBytes  ? 'b'
-                         : turn == FetchAheadSlots::Turn::kWait ? 'w'
-                                                                : 'u';
+        std::optional<std::string> held;
+        using Turn = FetchAheadSlots<std::string>::Turn;
+        const Turn turn = slots.Take(index, held);
+        const char got = turn == Turn::kReady ? 'b' : turn == Turn::kWait ? 'w' : 'u';
         EXPECT_EQ(got, step.back());
-        EXPECT_EQ(bytes, got == 'b' ? "b" + std::to_string(index) : "");
+        EXPECT_EQ(held.value_or(""), got == 'b' ? "b" + std::to_string(index) : "");
       }
     }
   }

@@ -194,6 +194,14 @@ bool MoveOwnFile(HANDLE file, const std::wstring& target, const std::wstring& an
     SetLastError(ERROR_CANT_ACCESS_FILE);
     return false;
   }
+  if (!RenameOwnFile(file, target)) return false;
+  // Written through, as MoveFileExW's MOVEFILE_WRITE_THROUGH would (a
+  // handle without write access cannot flush, and need not).
+  FlushFileBuffers(file);
+  return true;
+}
+
+bool RenameOwnFile(HANDLE file, const std::wstring& target) {
   const std::size_t nameBytes = target.size() * sizeof(wchar_t);
   std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -201,11 +209,7 @@ bool MoveOwnFile(HANDLE file, const std::wstring& target, const std::wstring& an
   rename->RootDirectory = nullptr;
   rename->FileNameLength = static_cast<DWORD>(nameBytes);
   std::memcpy(rename->FileName, target.data(), nameBytes);
-  if (!SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) return false;
-  // Written through, as MoveFileExW's MOVEFILE_WRITE_THROUGH would (a
-  // handle without write access cannot flush, and need not).
-  FlushFileBuffers(file);
-  return true;
+  return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
 bool MoveOwnFileByName(const std::wstring& source, const std::wstring& target, const std::wstring& anchor) {

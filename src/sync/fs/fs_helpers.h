@@ -91,6 +91,9 @@ bool DeleteOwnFile(const std::wstring& path, const std::wstring& anchor = {});
 // not be a link itself and must be where its path says (IsTheNamedFile
 // against anchor), so it cannot be swapped for a link while the move runs.
 bool MoveOwnFile(HANDLE file, const std::wstring& target, const std::wstring& anchor = {});
+// Only the rename of MoveOwnFile, for a caller that holds target's folder
+// (HeldFolder): no check of the folder, no flush.
+bool RenameOwnFile(HANDLE file, const std::wstring& target);
 // The same for the named file source (opened as OpenOwnFile does).
 bool MoveOwnFileByName(const std::wstring& source, const std::wstring& target, const std::wstring& anchor = {});
 

@@ -8,6 +8,7 @@
 #include "support/temp_folder.h"
 #include "sync/fs/atomic_file.h"
 #include "sync/fs/fs_helpers.h"
+#include "sync/fs/held_folder.h"
 #include "sync/fs/sha256.h"
 #include "sync/fs/unique_handle.h"
 
@@ -144,6 +145,16 @@ TEST(OwnFiles, ALinkInTheNameOrOnTheWayIsNeverWrittenMovedOrDeletedThrough) {
        0},
       {"a delete below a linked folder", L"sub\\victim.txt",
        [](const std::wstring& f, const std::wstring& p) { return DeleteOwnFile(p, f); }, 0},
+      {"a fetched-ahead partial file", L"a.grf.part",
+       [](const std::wstring& f, const std::wstring&) {
+         return WriteThrough(UniqueFile(HeldFolder(f, f).CreateNew(L"a.grf.part", 0)).get());
+       },
+       -1},
+      {"a folder held for fetched-ahead files", L"sub\\x.grf",
+       [](const std::wstring& f, const std::wstring&) {
+         return WriteThrough(UniqueFile(HeldFolder(f + L"\\sub", f).CreateNew(L"x.grf", 0)).get());
+       },
+       0},
   };
   for (const Row& row : rows) {
     TempFolder temp;
@@ -177,6 +188,11 @@ TEST(OwnFiles, LongPathsAreTheirOwnFiles) {
   EXPECT_TRUE(MoveOwnFileByName(LongPath(file), LongPath(file + L".old"), LongPath(game)));
   EXPECT_TRUE(DeleteOwnFile(LongPath(file + L".old"), LongPath(game)));
   EXPECT_FALSE(IsRegularFile(file + L".old"));
+  // A leftover partial file makes way for a new one.
+  EXPECT_TRUE(WriteTestFile(file + L".part", "leftover"));
+  const HeldFolder held(LongPath(game), LongPath(temp.path()));
+  EXPECT_TRUE(WriteThrough(UniqueFile(held.CreateNew(L"data.grf.part", 0)).get()));
+  EXPECT_EQ(test::ReadAll(LongPath(file + L".part")), std::string("ours"));
 }
 
 TEST(Utf8, RoundTripsAndRejectsBrokenInput) {

@@ -6,7 +6,8 @@
 //     Chromium (the browser's start and the page's load included, as
 //     WebView2's would be);
 //   - the launcher's working set once its page is loaded and the start-up
-//     check has ended, as Wine reports it (GetProcessMemoryInfo from another
+//     check has ended (no game registered: the registry key is cleared
+//     first), as Wine reports it (GetProcessMemoryInfo from another
 //     process in the same prefix; Wine gives the Linux RSS of the process,
 //     its own code included).
 // The peers are Wine itself: a program that exits at once, timed from spawn
@@ -148,6 +149,9 @@ async function idleWineProcess() {
 const rows = [];
 let failed = false;
 try {
+  // A player's first start: the test suites leave a registered game in this
+  // prefix, whose update would turn the start-up check into an update.
+  await runWine(['reg', 'delete', 'HKCU\\Software\\Norvane', '/f']);
   const wineStart = [];
   const host = [];
   for (let i = 1; i <= runs; i++) {

@@ -165,9 +165,9 @@ bool DownloadManifestEntry(const std::vector<std::string>& mirrors, std::string_
 
 bool PlaceStagedFile(StagedFile& staged, const std::wstring& target, TransferProgress& progress,
                      const std::atomic<bool>* stopFlag) {
-  // Not written through: a download's own partial file is not either (its
-  // handle has no write access to flush), and the scan hashes a file whose
-  // size or time the file state does not vouch for.
+  // Not flushed, as a downloaded partial file is not either (its handle has
+  // no write access to flush): a killed launcher leaves the file whole; what
+  // a power cut takes from any downloaded file, a repair finds.
   if (!ReplaceHeldFile(staged.part(), target, stopFlag, true)) return false;
   staged.Placed();
   const auto size = static_cast<std::int64_t>(staged.size());
